@@ -1,0 +1,176 @@
+#include "device/SerialPortDriver.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <algorithm>
+#include <cstring>
+
+using namespace ftd;
+
+namespace {
+
+void CopyListText(const QString& text, char (&buffer)[FT_LIST_TEXT_SIZE]) {
+    const QByteArray bytes = text.toLocal8Bit();
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(bytes.size()),
+                                                FT_LIST_TEXT_SIZE);
+    std::memset(buffer, 0, FT_LIST_TEXT_SIZE);
+    std::memcpy(buffer, bytes.constData(), n);
+}
+
+}  // namespace
+
+SerialPortDriver::SerialPortDriver(QStringList extraPorts) : extraPorts_(std::move(extraPorts)) {}
+
+SerialPortDriver::~SerialPortDriver() = default;
+
+std::vector<SerialPortDriver::Listed> SerialPortDriver::Enumerate() const {
+    std::vector<Listed> found;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kBridgeVendorId) continue;
+        found.push_back({info.serialNumber(), info.description(), info.systemLocation()});
+    }
+    for (const QString& path : extraPorts_) {
+        const QString description = QSerialPortInfo(path).description();
+        found.push_back({path, description.isEmpty() ? QFileInfo(path).fileName() : description,
+                         path});
+    }
+    return found;
+}
+
+FT_STATUS SerialPortDriver::ListDeviceCount(std::uint32_t& count) {
+    lastListing_ = Enumerate();
+    count = static_cast<std::uint32_t>(lastListing_.size());
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::ListSerialNumber(std::uint32_t index,
+                                             char (&buffer)[FT_LIST_TEXT_SIZE]) {
+    if (lastListing_.empty()) lastListing_ = Enumerate();
+    if (index >= lastListing_.size()) return FT_DEVICE_NOT_FOUND;
+    CopyListText(lastListing_[index].serialNumber, buffer);
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::ListDescription(std::uint32_t index,
+                                            char (&buffer)[FT_LIST_TEXT_SIZE]) {
+    if (lastListing_.empty()) lastListing_ = Enumerate();
+    if (index >= lastListing_.size()) return FT_DEVICE_NOT_FOUND;
+    CopyListText(lastListing_[index].description, buffer);
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::OpenBySerialNumber(const char* serial, FT_HANDLE& handle) {
+    const QString wanted = QString::fromLocal8Bit(serial);
+    const auto listing = Enumerate();
+    auto it = std::find_if(listing.begin(), listing.end(),
+                           [&](const Listed& d) { return d.serialNumber == wanted; });
+    if (wanted.isEmpty() || it == listing.end()) return FT_DEVICE_NOT_FOUND;
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(it->portName);
+    if (!port->open(QIODevice::ReadWrite)) return FT_DEVICE_NOT_OPENED;
+    handle = nextHandle_;
+    nextHandle_ += 0x10;
+    open_[handle] = std::move(port);
+    return FT_OK;
+}
+
+QSerialPort* SerialPortDriver::PortOf(FT_HANDLE handle) {
+    auto it = open_.find(handle);
+    return it == open_.end() ? nullptr : it->second.get();
+}
+
+bool SerialPortDriver::Broken(const QSerialPort& port) {
+    return port.error() == QSerialPort::ResourceError || !port.isOpen();
+}
+
+FT_STATUS SerialPortDriver::Close(FT_HANDLE handle) {
+    auto it = open_.find(handle);
+    if (it == open_.end()) return FT_INVALID_HANDLE;
+    it->second->close();
+    open_.erase(it);
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::Read(FT_HANDLE handle, void* buffer, std::uint32_t toRead,
+                                 std::uint32_t& bytesRead) {
+    bytesRead = 0;
+    QSerialPort* port = PortOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (Broken(*port)) return FT_IO_ERROR;
+    const qint64 n = port->read(static_cast<char*>(buffer), toRead);
+    if (n < 0) return FT_IO_ERROR;
+    bytesRead = static_cast<std::uint32_t>(n);
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::Write(FT_HANDLE handle, const void* buffer, std::uint32_t toWrite,
+                                  std::uint32_t& bytesWritten) {
+    bytesWritten = 0;
+    QSerialPort* port = PortOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (Broken(*port)) return FT_IO_ERROR;
+    const qint64 n = port->write(static_cast<const char*>(buffer), toWrite);
+    if (n < 0) return FT_IO_ERROR;
+    // Hand everything to the system now: callers pace the pedal with sleeps
+    // that do not run the event loop.
+    while (port->bytesToWrite() > 0) {
+        if (!port->waitForBytesWritten(2000)) break;
+    }
+    if (port->bytesToWrite() > 0 || Broken(*port)) return FT_IO_ERROR;
+    bytesWritten = static_cast<std::uint32_t>(n);
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::Purge(FT_HANDLE handle, std::uint32_t mask) {
+    QSerialPort* port = PortOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (Broken(*port)) return FT_IO_ERROR;
+    QSerialPort::Directions directions;
+    if (mask & FT_PURGE_RX) directions |= QSerialPort::Input;
+    if (mask & FT_PURGE_TX) directions |= QSerialPort::Output;
+    // A pseudo-terminal cannot flush its queues; what is left there is read later.
+    port->clear(directions);
+    port->clearError();
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::GetQueueStatus(FT_HANDLE handle, std::uint32_t& rxBytes) {
+    rxBytes = 0;
+    QSerialPort* port = PortOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (Broken(*port)) return FT_IO_ERROR;
+    // Take in what the system holds without waiting.
+    port->waitForReadyRead(0);
+    if (Broken(*port)) return FT_IO_ERROR;
+    rxBytes = static_cast<std::uint32_t>(port->bytesAvailable());
+    return FT_OK;
+}
+
+FT_STATUS SerialPortDriver::SetBaudRate(FT_HANDLE handle, std::uint32_t baudRate) {
+    QSerialPort* port = PortOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (baudRate == 0) return FT_INVALID_BAUD_RATE;
+    return port->setBaudRate(static_cast<qint32>(baudRate)) ? FT_OK : FT_INVALID_BAUD_RATE;
+}
+
+FT_STATUS SerialPortDriver::SetDataCharacteristics(FT_HANDLE handle, std::uint8_t wordLength,
+                                                   std::uint8_t stopBits, std::uint8_t parity) {
+    QSerialPort* port = PortOf(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (wordLength != 7 && wordLength != 8) return FT_INVALID_PARAMETER;
+    QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                      QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                      QSerialPort::SpaceParity};
+    if (parity > 4 || (stopBits != 0 && stopBits != 2)) return FT_INVALID_PARAMETER;
+    bool ok = port->setDataBits(wordLength == 8 ? QSerialPort::Data8 : QSerialPort::Data7);
+    ok = port->setStopBits(stopBits == 0 ? QSerialPort::OneStop : QSerialPort::TwoStop) && ok;
+    ok = port->setParity(parities[parity]) && ok;
+    port->clearError();
+    return ok ? FT_OK : FT_IO_ERROR;
+}
+
+void SerialPortDriver::WaitForData(FT_HANDLE handle, int timeoutMs) {
+    QSerialPort* port = PortOf(handle);
+    if (!port || Broken(*port) || port->bytesAvailable() > 0) return;
+    port->waitForReadyRead(timeoutMs);
+}

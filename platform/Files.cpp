@@ -1,0 +1,76 @@
+#include "platform/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include "platform/Errors.h"
+
+namespace platform {
+namespace {
+QString& DocumentsOverride() {
+    static QString path;
+    return path;
+}
+}  // namespace
+
+QString DocumentsFolder() {
+    if (!DocumentsOverride().isEmpty()) return DocumentsOverride();
+    const QString env = qEnvironmentVariable("QUENDLE_DOCUMENTS_DIR");
+    if (!env.isEmpty()) return env;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void SetDocumentsFolder(const QString& path) { DocumentsOverride() = path; }
+
+QString MakerFolder() { return QDir(DocumentsFolder()).filePath(QStringLiteral("VORKEL")); }
+
+QString ProductFolder() { return QDir(MakerFolder()).filePath(QStringLiteral("Quendle MK3")); }
+
+void CreateFolder(const QString& path) {
+    QFileInfo info(path);
+    if (info.isDir()) return;
+    if (info.exists())
+        throw EditorError(QStringLiteral("Cannot create \"%1\": a file of that name exists")
+                              .arg(QDir::toNativeSeparators(path)));
+    if (!QDir().mkpath(path))
+        throw EditorError(QStringLiteral("Cannot create \"%1\": access denied or invalid path")
+                              .arg(QDir::toNativeSeparators(path)));
+}
+
+void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw EditorError(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw EditorError(reason);
+    }
+    if (!file.commit()) throw EditorError(file.errorString());
+}
+
+QByteArray ReadWholeFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EditorError(QStringLiteral("Cannot open file \"%1\". %2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return file.readAll();
+}
+
+QString DecodeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        auto encoding = bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
+                                                     : QStringConverter::Utf16BE;
+        QStringDecoder decoder(encoding);
+        return decoder(bytes.mid(2));
+    }
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError()) return text;
+    return QString::fromLocal8Bit(bytes);
+}
+
+}  // namespace platform

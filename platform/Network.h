@@ -1,0 +1,42 @@
+#pragma once
+// The outside world beyond the pedal: one HTTP GET with a time-out, and opening
+// a web address in the user's browser.
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+struct HttpResponse {
+    bool completed = false;  // false: the request could not be made (see error)
+    int status = 0;
+    QString statusText;
+    QByteArray body;
+    QString error;  // the client's error text when not completed
+};
+
+class Network {
+public:
+    virtual ~Network() = default;
+    // Blocks the caller until the answer arrives, the time-out passes or the
+    // request fails; user input to the windows is held back meanwhile.
+    virtual HttpResponse Get(const QUrl& url, int timeoutMs) = 0;
+    virtual void OpenUrl(const QUrl& url) = 0;
+};
+
+Network& network();
+void InstallNetwork(std::unique_ptr<Network> implementation);
+
+// How the default implementation opens a web address; the GUI sets the
+// desktop's browser here at start.
+void SetUrlOpener(std::function<void(const QUrl&)> opener);
+
+// The maker's web site (a build setting) and the pages the editor uses.
+QString MakerSite();
+QUrl ContactPageUrl();
+QUrl VersionPageUrl();
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+#pragma once
+// Sleeps and the bootloader's busy pause. They block the calling (GUI) thread on
+// purpose: the pedal needs the time. Tests install a clock that counts instead.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual void SleepMs(int milliseconds) = 0;
+    // Runs `iterations` empty loop turns (the compiler may not drop them).
+    virtual void BusyPause(std::uint64_t iterations) = 0;
+};
+
+Clock& clock();
+void InstallClock(std::unique_ptr<Clock> implementation);
+
+inline void SleepMs(int milliseconds) { clock().SleepMs(milliseconds); }
+inline void BusyPause(std::uint64_t iterations) { clock().BusyPause(iterations); }
+
+// The real clock's busy loop, usable on its own (the benchmark times it).
+void SpinIterations(std::uint64_t iterations);
+
+// Counts sleeps and pauses without spending them.
+class CountingClock : public Clock {
+public:
+    void SleepMs(int milliseconds) override;
+    void BusyPause(std::uint64_t iterations) override;
+    std::int64_t totalSleepMs = 0;
+    int sleeps = 0;
+    std::uint64_t busyIterations = 0;
+    int busyPauses = 0;
+    std::vector<int> sleepLog;
+};
+
+CountingClock& InstallCountingClock();
+
+}  // namespace platform
