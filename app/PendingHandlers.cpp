@@ -1,0 +1,49 @@
+// Main-window handlers whose modules have not taken them over yet. Each module
+// moves its handlers into its own source file.
+#include "app/TformMain.h"
+
+void TformMain::menuScanClick() {}
+
+void TformMain::ConnectOnClick() {}
+
+void TformMain::menuDisconnectClick() {}
+
+void TformMain::btnRequestClick() {}
+
+void TformMain::btnUploadClick() {}
+
+void TformMain::UploadCheckTimerTimer() {}
+
+void TformMain::btnSaveParametersClick() {}
+
+void TformMain::btnAssignClick() {}
+
+void TformMain::btnSetFootswitchModeClick() {}
+
+void TformMain::btnSetTuningClick() {}
+
+void TformMain::btnGetFXInfoClick() {}
+
+void TformMain::btnOpenEffectClick() {}
+
+void TformMain::effetto_cliccato() {}
+
+void TformMain::move_up_or_down(QKeyEvent*, bool&) {}
+
+void TformMain::menuLoadPresetClick() {}
+
+void TformMain::menuSavePresetClick() {}
+
+void TformMain::menuLoadIRClick() {}
+
+void TformMain::OnClickEnableAllParameters() {}
+
+void TformMain::menuNoteCutClick() {}
+
+void TformMain::menuFirmwareUpgradeModeClick() {}
+
+void TformMain::chkFirmwareUpgradeModeChange() {}
+
+void TformMain::menuStartFirmwareUpgradeClick() {}
+
+void TformMain::checkmostrecentversiononwebsite() {}

@@ -1,0 +1,315 @@
+#include "app/TformMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include "app/AppVersion.h"
+#include "app/TformPrint.h"
+#include "app/WrapButton.h"
+#include "device/Communication.h"
+#include "device/D2XXUnit.h"
+#include "device/DeviceListing.h"
+#include "platform/Console.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Network.h"
+
+using platform::Guarded;
+
+TformMain* formMain = nullptr;
+QString CurrentVersion;
+
+namespace {
+
+constexpr int kClientWidth = 354;
+constexpr int kClientHeight = 244;
+
+QFont MainFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11);
+    return font;
+}
+
+}  // namespace
+
+TformMain::TformMain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("formMain"));
+    setWindowTitle(QStringLiteral("Quendle Editor"));
+    // A single fixed border with the system menu and the minimise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    BuildMenus();
+    BuildControls();
+    ConnectHandlers();
+    // The client area below the menu bar is fixed; the window cannot be resized.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    qApp->installEventFilter(this);
+}
+
+TformMain::~TformMain() {
+    qApp->removeEventFilter(this);
+    if (formMain == this) formMain = nullptr;
+}
+
+void TformMain::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client);
+
+    auto label = [&](const char* name, const QString& text) {
+        auto* l = new QLabel(text, client);
+        l->setObjectName(QLatin1String(name));
+        l->setFont(MainFont());
+        return l;
+    };
+    auto button = [&](const char* name, const QString& text, bool wraps) {
+        QPushButton* b = wraps ? new WrapButton(text, client) : new QPushButton(text, client);
+        b->setObjectName(QLatin1String(name));
+        b->setFont(MainFont());
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        return b;
+    };
+
+    lblDeviceName = label("lblDeviceName", QStringLiteral("No device found"));
+    btnUpload = button("btnUpload", QStringLiteral("Upload Selected"), true);
+    btnRequest = button("btnRequest", QStringLiteral("Request"), false);
+    lblStatus = label("lblStatus", QStringLiteral("Status: "));
+    btnSaveParameters = button("btnSaveParameters", QStringLiteral("Save Parameters"), true);
+    btnAssign = button("btnAssign", QStringLiteral("Assign"), false);
+    btnSetFootswitchMode =
+        button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPointSizeF(10.5);
+    btnSetFootswitchMode->setFont(tahoma);
+    btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
+    btnGetFXInfo = button("btnGetFXInfo", QStringLiteral("?"), false);
+    btnGetFXInfo->setCursor(Qt::WhatsThisCursor);
+    btnGetFXInfo->setEnabled(false);
+    btnGetFXInfo->setVisible(false);
+    btnGetFXInfo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    btnGetFXInfo->setFixedWidth(24);
+    btnOpenEffect = button("btnOpenEffect", QStringLiteral("Open FX"), false);
+    btnOpenEffect->setVisible(false);
+    lblFirmwareVersion = label("lblFirmwareVersion", QStringLiteral("Firmware Version: "));
+    chkFirmwareUpgradeMode = new QCheckBox(QStringLiteral("Firmware Upgrade Mode"), client);
+    chkFirmwareUpgradeMode->setObjectName(QStringLiteral("chkFirmwareUpgradeMode"));
+    chkFirmwareUpgradeMode->setVisible(false);
+
+    lstEffects = new QListWidget(client);
+    lstEffects->setObjectName(QStringLiteral("lstEffects"));
+    lstEffects->setFont(MainFont());
+    lstEffects->setFixedWidth(128);
+
+    UploadCheckTimer = new QTimer(this);
+    UploadCheckTimer->setObjectName(QStringLiteral("UploadCheckTimer"));
+    UploadCheckTimer->setInterval(5000);
+    TimerCheckWebVersion = new QTimer(this);
+    TimerCheckWebVersion->setObjectName(QStringLiteral("TimerCheckWebVersion"));
+    TimerCheckWebVersion->setInterval(1000);
+
+    auto* column = new QGridLayout;
+    column->setHorizontalSpacing(6);
+    column->setVerticalSpacing(5);
+    column->addWidget(lblDeviceName, 0, 0, 1, 2);
+    column->addWidget(btnUpload, 1, 0);
+    column->addWidget(btnRequest, 1, 1);
+    column->addWidget(lblStatus, 2, 0, 1, 2);
+    column->addWidget(btnSaveParameters, 3, 0);
+    column->addWidget(btnAssign, 3, 1);
+    column->addWidget(btnSetFootswitchMode, 4, 0);
+    auto* tuningRow = new QHBoxLayout;
+    tuningRow->setSpacing(4);
+    tuningRow->addWidget(btnSetTuning);
+    tuningRow->addWidget(btnGetFXInfo);
+    column->addLayout(tuningRow, 4, 1);
+    column->addWidget(lblFirmwareVersion, 5, 0, 1, 2);
+    column->addWidget(btnOpenEffect, 6, 0);
+    column->addWidget(chkFirmwareUpgradeMode, 6, 1);
+    for (int row : {1, 3, 4}) column->setRowStretch(row, 1);
+
+    auto* outer = new QHBoxLayout(client);
+    outer->setContentsMargins(8, 6, 8, 8);
+    outer->setSpacing(8);
+    outer->addLayout(column, 1);
+    outer->addWidget(lstEffects);
+}
+
+void TformMain::BuildMenus() {
+    MenuBar1 = menuBar();
+    MenuBar1->setObjectName(QStringLiteral("MenuBar1"));
+    auto menu = [&](QMenu* parentMenu, const char* name, const QString& title) {
+        QMenu* m = parentMenu ? parentMenu->addMenu(title) : MenuBar1->addMenu(title);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name) + QStringLiteral("Item"));
+        return m;
+    };
+    auto item = [&](QMenu* m, const char* name, const QString& caption) {
+        QAction* a = m->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+
+    menuFile = menu(nullptr, "menuFile", QStringLiteral("File"));
+    menuLoadPreset = item(menuFile, "menuLoadPreset", QStringLiteral("Load Preset"));
+    menuLoadPreset->setEnabled(false);
+    menuSavePreset = item(menuFile, "menuSavePreset", QStringLiteral("Save Preset"));
+    menuSavePreset->setEnabled(false);
+    menuLoadIR = item(menuFile, "menuLoadIR", QStringLiteral("Load IR"));
+    menuLoadIR->setEnabled(false);
+    menuLoadIR->setVisible(false);
+
+    menuConnection = menu(nullptr, "menuConnection", QStringLiteral("Connection"));
+    menuScan = item(menuConnection, "menuScan", QStringLiteral("Scan"));
+    menuConnect = item(menuConnection, "menuConnect", QStringLiteral("Connect"));
+    menuDisconnect = item(menuConnection, "menuDisconnect", QStringLiteral("Disconnect"));
+    menuDisconnect->setEnabled(false);
+
+    menuSettings = menu(nullptr, "menuSettings", QStringLiteral("Settings"));
+    menuLook = menu(menuSettings, "menuLook", QStringLiteral("Look"));
+    menuMIDI = menu(menuSettings, "menuMIDI", QStringLiteral("MIDI"));
+    menuMIDIchannel = menu(menuMIDI, "menuMIDIchannel", QStringLiteral("Channel"));
+    menuEnableAllParameters =
+        item(menuSettings, "menuEnableAllParameters", QStringLiteral("Enable All Parameters"));
+    menuEnableAllParameters->setCheckable(true);
+    menuEnableAllParameters->setVisible(false);
+    // Nothing else opens the note cut window, so it gets its own item here.
+    menuNoteCut = item(menuSettings, "menuNoteCut", QStringLiteral("Note Cut"));
+
+    menuFirmwareUpgrade = menu(nullptr, "menuFirmwareUpgrade", QStringLiteral("Firmware Upgrade"));
+    menuFirmwareUpgradeMode =
+        item(menuFirmwareUpgrade, "menuFirmwareUpgradeMode", QStringLiteral("Upgrade Mode"));
+    menuFirmwareUpgradeMode->setCheckable(true);
+    menuStartFirmwareUpgrade = item(menuFirmwareUpgrade, "menuStartFirmwareUpgrade",
+                                    QStringLiteral("Start Firmware Upgrade"));
+    menuStartFirmwareUpgrade->setEnabled(false);
+
+    menuInfo = menu(nullptr, "menuInfo", QStringLiteral("Info"));
+    menuSupport = item(menuInfo, "menuSupport", QStringLiteral("Support"));
+    menuAppVersion = item(menuInfo, "menuAppVersion", QStringLiteral("Editor Version: "));
+    menuAppVersion->setEnabled(false);
+    menuNewAppVersion =
+        item(menuInfo, "menuNewAppVersion", QStringLiteral("New version available:"));
+    menuNewAppVersion->setEnabled(false);
+    menuSerialNumber = item(menuInfo, "menuSerialNumber", QStringLiteral("Serial Number: "));
+    menuSerialNumber->setEnabled(false);
+}
+
+void TformMain::ConnectHandlers() {
+    connect(menuInfo, &QMenu::aboutToShow, this, Guarded([this] { menuInfoClick(); }));
+    connect(menuSupport, &QAction::triggered, this, Guarded([this] { menuSupportClick(); }));
+    connect(menuScan, &QAction::triggered, this, Guarded([this] { menuScanClick(); }));
+    connect(menuConnect, &QAction::triggered, this, Guarded([this] { ConnectOnClick(); }));
+    connect(menuDisconnect, &QAction::triggered, this,
+            Guarded([this] { menuDisconnectClick(); }));
+    connect(btnRequest, &QPushButton::clicked, this, Guarded([this] { btnRequestClick(); }));
+    connect(btnUpload, &QPushButton::clicked, this, Guarded([this] { btnUploadClick(); }));
+    connect(UploadCheckTimer, &QTimer::timeout, this,
+            Guarded([this] { UploadCheckTimerTimer(); }));
+    connect(btnSaveParameters, &QPushButton::clicked, this,
+            Guarded([this] { btnSaveParametersClick(); }));
+    connect(btnAssign, &QPushButton::clicked, this, Guarded([this] { btnAssignClick(); }));
+    connect(btnSetFootswitchMode, &QPushButton::clicked, this,
+            Guarded([this] { btnSetFootswitchModeClick(); }));
+    connect(btnSetTuning, &QPushButton::clicked, this, Guarded([this] { btnSetTuningClick(); }));
+    connect(btnGetFXInfo, &QPushButton::clicked, this, Guarded([this] { btnGetFXInfoClick(); }));
+    connect(btnOpenEffect, &QPushButton::clicked, this,
+            Guarded([this] { btnOpenEffectClick(); }));
+    connect(lstEffects, &QListWidget::itemClicked, this, Guarded([this] { effetto_cliccato(); }));
+    connect(menuLoadPreset, &QAction::triggered, this,
+            Guarded([this] { menuLoadPresetClick(); }));
+    connect(menuSavePreset, &QAction::triggered, this,
+            Guarded([this] { menuSavePresetClick(); }));
+    connect(menuLoadIR, &QAction::triggered, this, Guarded([this] { menuLoadIRClick(); }));
+    connect(menuEnableAllParameters, &QAction::triggered, this,
+            Guarded([this] { OnClickEnableAllParameters(); }));
+    connect(menuNoteCut, &QAction::triggered, this, Guarded([this] { menuNoteCutClick(); }));
+    connect(menuFirmwareUpgradeMode, &QAction::triggered, this,
+            Guarded([this] { menuFirmwareUpgradeModeClick(); }));
+    connect(chkFirmwareUpgradeMode, &QCheckBox::toggled, this,
+            Guarded([this] { chkFirmwareUpgradeModeChange(); }));
+    connect(menuStartFirmwareUpgrade, &QAction::triggered, this,
+            Guarded([this] { menuStartFirmwareUpgradeClick(); }));
+    connect(TimerCheckWebVersion, &QTimer::timeout, this,
+            Guarded([this] { checkmostrecentversiononwebsite(); }));
+}
+
+void TformMain::FormCreate() {
+    ListDevicesAtStart();
+    SetLinkSettings();
+    FirmwareUpgradeMode = false;
+    for (QPushButton* b : {btnRequest, btnAssign, btnSaveParameters, btnUpload, btnOpenEffect,
+                           btnSetFootswitchMode, btnSetTuning})
+        b->setEnabled(false);
+
+    // The algorithm list from the built-in catalogue.
+    // (filled by the algorithm library)
+
+    // The update check: its request and one-shot timer.
+    // (prepared by the update check)
+
+    CurrentVersion = GetAppVersion();
+    menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + CurrentVersion);
+
+    try {
+        platform::CreateFolder(platform::MakerFolder());
+    } catch (const platform::EditorError& e) {
+        platform::ShowMessage(QStringLiteral("Error creating folder: ") + e.message());
+    }
+    try {
+        platform::CreateFolder(platform::ProductFolder());
+    } catch (const platform::EditorError& e) {
+        platform::ShowMessage(QStringLiteral("Error creating subfolder: ") + e.message());
+    }
+
+    // The Look and MIDI menus and the remembered look.
+    // (built by the look settings)
+}
+
+bool TformMain::FormKeyDown(quint16& key, Qt::KeyboardModifiers shift) {
+    if (key == 0x50 && (shift & Qt::ControlModifier) && (shift & Qt::ShiftModifier)) {
+        ShowConsole();
+        key = 0;
+        return true;
+    }
+    return false;
+}
+
+bool TformMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            auto* keyEvent = static_cast<QKeyEvent*>(event);
+            quint16 key = static_cast<quint16>(keyEvent->key() & 0xFFFF);
+            bool consumed = false;
+            platform::Guard([&] { consumed = FormKeyDown(key, keyEvent->modifiers()); });
+            if (consumed) return true;
+            if (widget == lstEffects) {
+                bool handled = false;
+                platform::Guard([&] { move_up_or_down(keyEvent, handled); });
+                if (handled) return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TformMain::closeEvent(QCloseEvent* event) {
+    // Any wait for the pedal that is running underneath ends now.
+    CancelPedalWaits();
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) qApp->quit();
+}
+
+void TformMain::menuInfoClick() {
+    ConsolePrint(QStringLiteral("current app version: ") + CurrentVersion);
+}
+
+void TformMain::menuSupportClick() { platform::network().OpenUrl(platform::ContactPageUrl()); }

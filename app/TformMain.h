@@ -1,0 +1,106 @@
+#pragma once
+// The main window: device label, the buttons that talk to the pedal, the
+// algorithm list and the menus. Handlers whose behaviour belongs to another
+// module call into that module.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+class TformMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TformMain(QWidget* parent = nullptr);
+    ~TformMain() override;
+
+    // Controls, by the names the rest of the editor uses.
+    QLabel* lblDeviceName;
+    QPushButton* btnUpload;
+    QPushButton* btnRequest;
+    QLabel* lblStatus;
+    QPushButton* btnSaveParameters;
+    QPushButton* btnAssign;
+    QPushButton* btnSetFootswitchMode;
+    QPushButton* btnSetTuning;
+    QPushButton* btnGetFXInfo;
+    QPushButton* btnOpenEffect;
+    QLabel* lblFirmwareVersion;
+    QListWidget* lstEffects;
+    QCheckBox* chkFirmwareUpgradeMode;
+    QTimer* UploadCheckTimer;
+    QTimer* TimerCheckWebVersion;
+
+    QMenuBar* MenuBar1;
+    QMenu* menuFile;
+    QAction* menuLoadPreset;
+    QAction* menuSavePreset;
+    QAction* menuLoadIR;
+    QMenu* menuConnection;
+    QAction* menuScan;
+    QAction* menuConnect;
+    QAction* menuDisconnect;
+    QMenu* menuSettings;
+    QMenu* menuLook;
+    QMenu* menuMIDI;
+    QMenu* menuMIDIchannel;
+    QAction* menuEnableAllParameters;
+    QAction* menuNoteCut;
+    QMenu* menuFirmwareUpgrade;
+    QAction* menuFirmwareUpgradeMode;
+    QAction* menuStartFirmwareUpgrade;
+    QMenu* menuInfo;
+    QAction* menuSupport;
+    QAction* menuAppVersion;
+    QAction* menuNewAppVersion;
+    QAction* menuSerialNumber;
+
+    // Start-up sequence; runs once, before any other window exists.
+    void FormCreate();
+    // Returns true when the key was consumed (key is then 0).
+    bool FormKeyDown(quint16& key, Qt::KeyboardModifiers shift);
+    void menuInfoClick();
+    void menuSupportClick();
+
+    // Handlers whose behaviour lives in other modules.
+    void menuScanClick();
+    void ConnectOnClick();
+    void menuDisconnectClick();
+    void btnRequestClick();
+    void btnUploadClick();
+    void UploadCheckTimerTimer();
+    void btnSaveParametersClick();
+    void btnAssignClick();
+    void btnSetFootswitchModeClick();
+    void btnSetTuningClick();
+    void btnGetFXInfoClick();
+    void btnOpenEffectClick();
+    void effetto_cliccato();
+    void move_up_or_down(QKeyEvent* event, bool& handled);
+    void menuLoadPresetClick();
+    void menuSavePresetClick();
+    void menuLoadIRClick();
+    void OnClickEnableAllParameters();
+    void menuNoteCutClick();
+    void menuFirmwareUpgradeModeClick();
+    void chkFirmwareUpgradeModeChange();
+    void menuStartFirmwareUpgradeClick();
+    void checkmostrecentversiononwebsite();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void ConnectHandlers();
+};
+
+extern TformMain* formMain;
+// The editor's own version ("1.3").
+extern QString CurrentVersion;

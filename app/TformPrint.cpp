@@ -1,0 +1,142 @@
+#include "app/TformPrint.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "app/ConsoleTools.h"
+#include "platform/Console.h"
+#include "platform/ErrorReport.h"
+
+using platform::Guarded;
+
+TformPrint* formPrint = nullptr;
+bool AutoScroll = true;
+
+TformPrint::TformPrint(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("formPrint"));
+    setWindowTitle(QStringLiteral("Debug Console"));
+    BuildControls();
+    resize(507, 652);
+}
+
+TformPrint::~TformPrint() {
+    platform::SetConsoleSink(nullptr);
+    if (formPrint == this) formPrint = nullptr;
+}
+
+void TformPrint::BuildControls() {
+    auto button = [&](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        return b;
+    };
+    auto edit = [&](const char* name, const QString& text, int width) {
+        auto* e = new QLineEdit(text, this);
+        e->setObjectName(QLatin1String(name));
+        e->setFixedWidth(width);
+        return e;
+    };
+
+    btnClear = button("btnClear", QStringLiteral("Clear"));
+    btnScrollTop = button("btnScrollTop", QStringLiteral("UP"));
+    CheckBox1 = new QCheckBox(QStringLiteral("scrollDOWN"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setChecked(true);
+    btnEraseEeprom = button("btnEraseEeprom", QStringLiteral("Erase EEPROM"));
+    btnReadEEPROM = button("btnReadEEPROM", QStringLiteral("Read E2P"));
+    edtStartAddress = edit("edtStartAddress", QStringLiteral("0"), 56);
+    edtStartAddress->setToolTip(QStringLiteral("First EEPROM address (decimal)"));
+    edtEndAddress = edit("edtEndAddress", QStringLiteral("16383"), 56);
+    edtEndAddress->setToolTip(QStringLiteral("Last EEPROM address (decimal)"));
+    edtAddress = edit("edtAddress", QStringLiteral("addr"), 52);
+    edtAddress->setToolTip(QStringLiteral("Parameter address, 4 hex digits"));
+    edtData = edit("edtData", QStringLiteral("data"), 84);
+    edtData->setToolTip(QStringLiteral("Value, 8 hex digits"));
+    btnSend = button("btnSend", QStringLiteral("Send"));
+    Button1 = button("Button1", QStringLiteral("Button1"));
+    cmbNotePicker = new QComboBox(this);
+    cmbNotePicker->setObjectName(QStringLiteral("cmbNotePicker"));
+    cmbNotePicker->setMaxVisibleItems(16);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto* firstRow = new QHBoxLayout;
+    firstRow->addWidget(btnClear);
+    firstRow->addWidget(btnScrollTop);
+    firstRow->addWidget(CheckBox1);
+    firstRow->addStretch(1);
+    firstRow->addWidget(btnEraseEeprom);
+    firstRow->addWidget(btnReadEEPROM);
+    firstRow->addWidget(edtStartAddress);
+    firstRow->addWidget(edtEndAddress);
+
+    auto* secondRow = new QHBoxLayout;
+    secondRow->addWidget(edtAddress);
+    secondRow->addWidget(edtData);
+    secondRow->addWidget(btnSend);
+    secondRow->addStretch(1);
+    secondRow->addWidget(cmbNotePicker);
+    secondRow->addWidget(Button1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    layout->addLayout(firstRow);
+    layout->addLayout(secondRow);
+    layout->addWidget(Memo1, 1);
+
+    connect(btnClear, &QPushButton::clicked, this, Guarded([this] { btnClearClick(); }));
+    connect(btnScrollTop, &QPushButton::clicked, this, Guarded([this] { btnScrollTopClick(); }));
+    connect(CheckBox1, &QCheckBox::toggled, this, Guarded([this] { CheckBox1Change(); }));
+    connect(btnEraseEeprom, &QPushButton::clicked, this,
+            Guarded([this] { btnEraseEepromClick(); }));
+    connect(btnReadEEPROM, &QPushButton::clicked, this,
+            Guarded([this] { btnReadEEPROMClick(); }));
+    connect(btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
+    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(cmbNotePicker, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { cmbNotePickerChange(); }));
+}
+
+void TformPrint::FormCreate() {
+    AutoScroll = true;
+    platform::SetConsoleSink([this](const QString& line, platform::Scroll scroll) {
+        AddLine(line, scroll == platform::Scroll::ToEnd);
+    });
+    FillNotePicker();
+}
+
+void TformPrint::AddLine(const QString& text, bool scrollToEnd) {
+    QScrollBar* vertical = Memo1->verticalScrollBar();
+    QScrollBar* horizontal = Memo1->horizontalScrollBar();
+    const int keptVertical = vertical->value();
+    const int keptHorizontal = horizontal->value();
+    Memo1->appendPlainText(text);
+    if (scrollToEnd && AutoScroll) {
+        vertical->setValue(vertical->maximum());
+        horizontal->setValue(0);
+    } else {
+        // The view stays where the user left it.
+        vertical->setValue(keptVertical);
+        horizontal->setValue(keptHorizontal);
+    }
+}
+
+void TformPrint::btnClearClick() { Memo1->clear(); }
+
+void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); }
+
+void TformPrint::CheckBox1Change() { AutoScroll = CheckBox1->isChecked(); }
+
+void ShowConsole() {
+    if (!formPrint) return;
+    formPrint->show();
+    formPrint->raise();
+}

@@ -1,0 +1,3 @@
+#include "app/EditorApp.h"
+
+int main(int argc, char** argv) { return RunEditor(argc, argv); }

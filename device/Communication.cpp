@@ -1,0 +1,170 @@
+#include "device/Communication.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+
+#include "device/D2XXUnit.h"
+#include "platform/Console.h"
+#include "platform/Errors.h"
+#include "platform/Time.h"
+
+bool FirmwareUpgradeMode = false;
+std::vector<std::uint8_t> ReplyValues;
+bool EepromReadActive = false;
+std::uint16_t EepromStartAddress = 0;
+
+namespace {
+
+bool g_waitsCancelled = false;
+
+int HexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    return -1;
+}
+
+void RunPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+// Purges the receive side when a read ends, also when it ends with an error.
+struct PurgeReceiveOnExit {
+    ~PurgeReceiveOnExit() { PurgeFTReceive(); }
+};
+
+}  // namespace
+
+QString Hex2(std::uint32_t value) {
+    return QStringLiteral("%1").arg(value & 0xFFu, 2, 16, QLatin1Char('0')).toUpper();
+}
+QString Hex4(std::uint32_t value) {
+    return QStringLiteral("%1").arg(value & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
+}
+QString Hex8(std::uint32_t value) {
+    return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
+}
+QString BytesToHex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
+
+int HexTextToOutBuffer(const QString& text, int maxBytes) {
+    const int pairs = std::min<int>(static_cast<int>(text.size() / 2),
+                                    std::min<int>(maxBytes, static_cast<int>(kBufferSize)));
+    for (int i = 0; i < pairs; ++i) {
+        const int high = HexDigit(text[2 * i]);
+        const int low = HexDigit(text[2 * i + 1]);
+        if (high < 0 || low < 0) return i;
+        OutBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+    return pairs;
+}
+
+void SendHexMessage(const QString& text) {
+    const int n = static_cast<int>(text.size() / 2);
+    HexTextToOutBuffer(text, n);
+    WriteFTDevice(static_cast<std::uint32_t>(n));
+}
+
+void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32_t value) {
+    const QString text = prefix + Hex4(address) + Hex8(value);
+    // Messages are at most 255 bytes long.
+    const std::uint8_t n = static_cast<std::uint8_t>(text.size() / 2);
+    ConsolePrint(QStringLiteral("write to DSP msg: ") + text);
+    HexTextToOutBuffer(text, n);
+    WriteFTDevice(n);
+}
+
+void CancelPedalWaits() { g_waitsCancelled = true; }
+bool PedalWaitsCancelled() { return g_waitsCancelled || QCoreApplication::closingDown(); }
+
+bool WaitForReply(int timeoutMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        RunPendingEvents();
+        if (PedalWaitsCancelled()) return false;
+        if (GetFTQueueStatus() != ftd::FT_OK) return false;
+        if (QueueBytes > 0) return true;
+        if (timeoutMs >= 0 && elapsed.elapsed() >= timeoutMs) return false;
+        // Sleep until bytes may have come, a millisecond at most, so the wait
+        // neither spins a core nor adds noticeable latency.
+        ftd::Driver().WaitForData(DeviceHandle, 1);
+    }
+}
+
+bool ReadReply() {
+    if (!WaitForReply()) return false;
+    PurgeFTTransmit();
+    PurgeReceiveOnExit purge;
+    // Every read of this reply is kept, so a reply that arrives in several
+    // pieces is decoded whole and nothing left from an earlier reply is.
+    QByteArray reply;
+    std::uint32_t n = 0;
+    do {
+        RunPendingEvents();
+        n = ReadFTDevice();
+        reply.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
+        if (!FirmwareUpgradeMode) platform::SleepMs(10);
+    } while (n > 0 && !PedalWaitsCancelled());
+    DecodeReply(reply);
+    return true;
+}
+
+QString ReadReplyText(int timeoutMs) {
+    if (!WaitForReply(timeoutMs)) return {};
+    QByteArray received;
+    std::uint32_t total = 0;
+    std::uint32_t n = 0;
+    do {
+        RunPendingEvents();
+        n = ReadFTDevice();
+        if (!FirmwareUpgradeMode) platform::SleepMs(100);
+        received.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
+        total += n;
+    } while (n > 0 && !PedalWaitsCancelled());
+    ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(total));
+    PurgeFTReceive();
+    if (FirmwareUpgradeMode) return BytesToHex(received.left(1));
+    return QString::fromUtf8(received);
+}
+
+void DecodeReply(const QByteArray& reply) {
+    // The pedal ends each value with CR (hex "0D"), normally followed by LF
+    // ("0A"). The scan runs over the hex text of the reply, with 'A' marking
+    // the start and 'D' the end of a value, and takes the low digit of each
+    // byte before the CR as one decimal digit. Garbage therefore decodes the
+    // way the pedal's own tools always have decoded it.
+    const QByteArray h = reply.toHex().toUpper();
+    const int length = static_cast<int>(h.size());
+    int start = 0;
+    int count = 0;
+    std::uint8_t last = 0;
+    for (int j = 0; j < length; ++j) {
+        if (h[j] == 'A') {
+            start = j + 1;
+        } else if (h[j] == 'D') {
+            QByteArray seg = h.mid(start, j - start);
+            if (!seg.isEmpty()) seg.chop(1);
+            QByteArray digits;
+            if (seg.size() == 2 || seg.size() == 4 || seg.size() == 6)
+                for (int k = 1; k < seg.size(); k += 2) digits.append(seg[k]);
+            if (!digits.isEmpty()) {
+                if (!std::all_of(digits.begin(), digits.end(),
+                                 [](char c) { return c >= '0' && c <= '9'; }))
+                    throw platform::ConversionError(QString::fromLatin1(digits));
+                last = static_cast<std::uint8_t>(digits.toInt() % 256);
+            }
+            ++count;
+            ReplyValues.resize(static_cast<std::size_t>(count));
+            ReplyValues[static_cast<std::size_t>(count - 1)] = last;
+            if (j < length - 1 && h[j + 1] == 'A') ++j;
+            start = j + 1;
+        }
+    }
+    ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(count));
+    for (std::size_t k = 0; k < ReplyValues.size(); ++k) {
+        const std::uint32_t number =
+            EepromReadActive ? EepromStartAddress + static_cast<std::uint32_t>(k)
+                             : static_cast<std::uint32_t>(k);
+        ConsolePrint(QString::number(number) + QStringLiteral(":    ") + Hex2(ReplyValues[k]));
+    }
+}

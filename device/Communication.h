@@ -1,0 +1,73 @@
+#pragma once
+// Messages to the pedal and its replies. Everything sent is first a text of
+// hex digit pairs ("0200", "0100E800400000"), converted into OutBuffer just
+// before the write. The pedal answers with lines of ASCII decimal numbers,
+// which ReadReply() collects whole and decodes into ReplyValues.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Set while the link talks to the pedal's bootloader instead of its DSP side.
+// Reads then return the first reply byte as two hex digits and do not pause.
+extern bool FirmwareUpgradeMode;
+// The values of the last reply that held any, index 0 first.
+extern std::vector<std::uint8_t> ReplyValues;
+// While set, the reply listing numbers its lines from EepromStartAddress.
+extern bool EepromReadActive;
+extern std::uint16_t EepromStartAddress;
+
+// Converts hex text into the start of OutBuffer, two characters per byte,
+// stopping at the first pair that is not hexadecimal; returns the bytes made.
+int HexTextToOutBuffer(const QString& text, int maxBytes);
+// Writes half the text's length in bytes, whatever the conversion stopped at.
+void SendHexMessage(const QString& text);
+// Logs and sends prefix + 4 hex digits of address + 8 hex digits of value.
+void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32_t value);
+
+// Waits for the first byte of a reply while keeping the GUI alive. Returns
+// false when the wait ended without data: the queue query failed (device
+// closed or unplugged), the application is quitting, or timeoutMs (if not
+// negative) passed.
+bool WaitForReply(int timeoutMs = -1);
+// Waits for the pedal's reply, reads all of it, decodes it into ReplyValues,
+// logs the values and purges the receive side. Returns false when no reply
+// was read (ReplyValues unchanged). A reply whose digits do not convert throws
+// platform::ConversionError after purging the receive side.
+bool ReadReply();
+// Waits for a reply and returns it as text; in FirmwareUpgradeMode the first
+// byte as two upper-case hex digits. Empty when nothing came.
+QString ReadReplyText(int timeoutMs = -1);
+// Decodes the bytes of one reply into ReplyValues and logs them.
+void DecodeReply(const QByteArray& reply);
+
+// Ends every wait for the pedal at its next turn (the main window is closing).
+void CancelPedalWaits();
+bool PedalWaitsCancelled();
+
+// Hex text helpers shared by the message builders.
+QString Hex2(std::uint32_t value);  // two upper-case digits of the low byte
+QString Hex4(std::uint32_t value);  // four digits of the low 16 bits
+QString Hex8(std::uint32_t value);  // eight digits
+QString BytesToHex(const QByteArray& bytes);
+
+// Runs a long operation at most once at a time: while one runs, a second
+// attempt is refused (acquired() is false) instead of nesting inside it.
+class ExclusiveRun {
+public:
+    explicit ExclusiveRun(bool& running) : running_(running), acquired_(!running) {
+        if (acquired_) running_ = true;
+    }
+    ~ExclusiveRun() {
+        if (acquired_) running_ = false;
+    }
+    ExclusiveRun(const ExclusiveRun&) = delete;
+    ExclusiveRun& operator=(const ExclusiveRun&) = delete;
+    bool acquired() const { return acquired_; }
+
+private:
+    bool& running_;
+    bool acquired_;
+};

@@ -1,0 +1,2 @@
+list(APPEND QUENDLE_GUI_SOURCES
+    firmware/TformFirmwareUpgrade.cpp firmware/TformFirmwareUpgrade.h)

@@ -1,0 +1,2 @@
+list(APPEND QUENDLE_GUI_SOURCES
+    library/tformFXInfo.cpp library/tformFXInfo.h)

@@ -1,0 +1,1 @@
+# Replaced by the data resources (catalogue, images, looks, documents).

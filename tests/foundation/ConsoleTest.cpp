@@ -1,0 +1,86 @@
+#include <QAction>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/TformMain.h"
+#include "app/TformPrint.h"
+#include "platform/Console.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+using Console = EditorFixture;
+
+TEST_F(Console, OnlyCtrlShiftPShowsTheConsole) {
+    StartEditor();
+    const std::pair<Qt::KeyboardModifiers, bool> cases[] = {
+        {Qt::NoModifier, false},
+        {Qt::ControlModifier, false},
+        {Qt::ShiftModifier, false},
+        {Qt::ControlModifier | Qt::ShiftModifier, true},
+        // Other modifiers are not looked at.
+        {Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier, true},
+    };
+    for (const auto& [modifiers, shows] : cases) {
+        formPrint->hide();
+        QTest::keyClick(formMain->lstEffects, Qt::Key_P, modifiers);
+        EXPECT_EQ(formPrint->isVisible(), shows) << modifiers;
+    }
+}
+
+TEST_F(Console, LinesLoggedWhileHiddenAreThereWhenShownAgain) {
+    StartEditor();
+    QTest::keyClick(formMain->lstEffects, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    ConsolePrint("first");
+    formPrint->close();
+    EXPECT_FALSE(formPrint->isVisible());
+    formMain->menuInfo->aboutToShow();  // a click on "Info"
+    ConsolePrint("");
+    QTest::keyClick(formMain->lstEffects, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(formPrint->isVisible());
+    EXPECT_EQ(ConsoleLines(),
+              (QStringList{"first", "current app version: " + CurrentVersion, ""}));
+}
+
+TEST_F(Console, ClearStartsTheLogAgain) {
+    StartEditor();
+    ConsolePrint("a");
+    ConsolePrint("b");
+    formPrint->btnClear->click();
+    ConsolePrint("c");
+    EXPECT_EQ(ConsoleLines(), QStringList{"c"});
+}
+
+TEST_F(Console, ScrollFollowsTheEndOnlyWhileScrollDownIsTicked) {
+    StartEditor();
+    formPrint->show();
+    QScrollBar* bar = formPrint->Memo1->verticalScrollBar();
+    for (int i = 0; i < 200; ++i) ConsolePrint(QString::number(i));
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    formPrint->btnScrollTop->click();
+    EXPECT_EQ(bar->value(), 0);
+    formPrint->CheckBox1->setChecked(false);
+    EXPECT_FALSE(AutoScroll);
+    ConsolePrint("while unticked");
+    EXPECT_EQ(bar->value(), 0);
+
+    formPrint->CheckBox1->setChecked(true);
+    EXPECT_EQ(bar->value(), 0);  // ticking alone does not scroll
+    ConsoleAppend("direct line");
+    EXPECT_EQ(bar->value(), 0);  // direct lines never scroll
+    ConsolePrint("next");
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(ConsoleLines().mid(200), (QStringList{"while unticked", "direct line", "next"}));
+}
+
+TEST_F(Console, UpOnAnEmptyLogDoesNothing) {
+    StartEditor();
+    formPrint->btnScrollTop->click();
+    EXPECT_TRUE(ConsoleLines().isEmpty());
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+}  // namespace

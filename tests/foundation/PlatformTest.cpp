@@ -1,0 +1,60 @@
+#include <QDir>
+#include <QFile>
+
+#include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Resources.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+using Platform = EditorFixture;
+
+TEST_F(Platform, ResourcesAreFoundWhateverTheLetterCase) {
+    platform::RegisterResource("FIXTURE_IMAGE", "abc");
+    for (const char* name : {"FIXTURE_IMAGE", "fixture_image", "Fixture_Image"})
+        EXPECT_EQ(platform::FindResource(name).value_or("missing"), QByteArray("abc")) << name;
+    EXPECT_FALSE(platform::FindResource("").has_value());
+    EXPECT_FALSE(platform::FindResource("FIXTURE").has_value());
+}
+
+TEST_F(Platform, MissingResourceEndsTheCommandWithAReport) {
+    bool reachedEnd = false;
+    EXPECT_FALSE(platform::Guard([&] {
+        platform::ReadResource("effect_list");
+        reachedEnd = true;
+    }));
+    EXPECT_FALSE(reachedEnd);
+    EXPECT_EQ(dialogs->messages, QStringList{"Resource effect_list not found"});
+}
+
+TEST_F(Platform, AtomicWriteReplacesAWholeFileAndKeepsItOnFailure) {
+    const QString path = documents.filePath("preset.txt");
+    platform::WriteFileAtomically(path, "old content");
+    platform::WriteFileAtomically(path, "new");
+    EXPECT_EQ(platform::ReadWholeFile(path), QByteArray("new"));
+
+    // A target inside a folder that does not exist cannot be written.
+    EXPECT_THROW(platform::WriteFileAtomically(documents.filePath("missing/x.txt"), "x"),
+                 platform::EditorError);
+    EXPECT_THROW(platform::ReadWholeFile(documents.filePath("missing.txt")),
+                 platform::EditorError);
+    EXPECT_EQ(platform::ReadWholeFile(path), QByteArray("new"));
+}
+
+TEST(DecodeText, ReadsUtf8WithOrWithoutMarkAndFallsBackToTheSystemCodePage) {
+    EXPECT_EQ(platform::DecodeText("3"), "3");
+    EXPECT_EQ(platform::DecodeText("\xEF\xBB\xBF" "3"), "3");
+    EXPECT_EQ(platform::DecodeText(QByteArray("\xFF\xFE" "3\0", 4)), "3");
+    EXPECT_EQ(platform::DecodeText("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(platform::DecodeText("caf\xE9"), QString::fromLocal8Bit("caf\xE9"));
+}
+
+TEST(DialogFilter, DescriptionsBecomeQtFilters) {
+    EXPECT_EQ(platform::QtFilterFrom("Preset files (*.txt)|*.txt"), "Preset files (*.txt)");
+    EXPECT_EQ(platform::QtFilterFrom("A (*.a)|*.a|B (*.b)|*.b"), "A (*.a);;B (*.b)");
+}
+
+}  // namespace

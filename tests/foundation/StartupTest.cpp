@@ -1,0 +1,157 @@
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "app/TformMain.h"
+#include "app/TformPrint.h"
+#include "device/D2XXUnit.h"
+#include "effects/TformFXsettings.h"
+#include "effects/TformNoteTrackingFilter.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "library/tformFXInfo.h"
+#include "platform/Files.h"
+#include "platform/Network.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+struct ListingCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> devices;  // serial, description
+    QString label;
+    QString serialMenu;
+    QString selectedSerial;
+};
+
+class StartupListing : public EditorFixture, public ::testing::WithParamInterface<ListingCase> {};
+
+TEST_P(StartupListing, FillsLabelSerialMenuAndSelection) {
+    const ListingCase& c = GetParam();
+    for (const auto& [serial, description] : c.devices) AddPedal(serial, description);
+    StartEditor();
+    EXPECT_EQ(formMain->lblDeviceName->text(), c.label);
+    EXPECT_EQ(formMain->menuSerialNumber->text(), c.serialMenu);
+    EXPECT_EQ(DeviceSerialNumber, c.selectedSerial);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, StartupListing,
+    ::testing::Values(
+        ListingCase{"NoDevice", {}, "No device found", "Serial Number: ", ""},
+        ListingCase{"PedalBridge", {{"QM0001", "FT230X Basic UART"}}, "Quendle MK3", "Serial Number: QM0001",
+                    "QM0001"},
+        ListingCase{"OtherBridge", {{"QM0001", "USB <-> Serial"}}, "USB <-> Serial", "Serial Number: QM0001",
+                    "QM0001"},
+        // Two bridges: the serial numbers run together, the second one is kept.
+        ListingCase{"TwoBridges", {{"AAA1", "FT230X Basic UART"}, {"BBB2", "Other Bridge"}}, "Other Bridge",
+                    "Serial Number: AAA1BBB2", "BBB2"},
+        // The product name only for the exact description.
+        ListingCase{"DescriptionCaseMatters", {{"QM0001", "ft230x basic uart"}}, "ft230x basic uart",
+                    "Serial Number: QM0001", "QM0001"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EditorFixture, WindowsAreCreatedWithTheirCaptionsAndOnlyTheMainWindowShows) {
+    StartEditor();
+    struct Expected {
+        QWidget* window;
+        const char* name;
+        const char* caption;
+        QSize client;
+    };
+    const Expected windows[] = {
+        {formFirmwareUpgrade, "formFirmwareUpgrade", "Firmware Upgrade", {196, 141}},
+        {formPrint, "formPrint", "Debug Console", {507, 652}},
+        {formFXInfo, "formFXInfo", "Form1", {335, 480}},
+        {formFXsettings, "formFXsettings", "Form1", {333, 517}},
+        {formNoteTrackingFilter, "formNoteTrackingFilter", "Note Cut", {222, 115}},
+    };
+    for (const auto& w : windows) {
+        ASSERT_NE(w.window, nullptr) << w.name;
+        EXPECT_EQ(w.window->objectName(), QLatin1String(w.name));
+        EXPECT_EQ(w.window->windowTitle(), QLatin1String(w.caption)) << w.name;
+        EXPECT_EQ(w.window->size(), w.client) << w.name;
+        EXPECT_FALSE(w.window->isVisible()) << w.name;
+    }
+    EXPECT_TRUE(formMain->isVisible());
+    EXPECT_EQ(formMain->windowTitle(), QStringLiteral("Quendle Editor"));
+    EXPECT_EQ(formMain->centralWidget()->size(), QSize(354, 244));
+    // Fixed size: no resizing, no maximising.
+    EXPECT_EQ(formMain->minimumSize(), formMain->maximumSize());
+    EXPECT_FALSE(formMain->windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(EditorFixture, MainWindowStartsWithItsCaptionsAndDisabledDeviceButtons) {
+    StartEditor();
+    for (QPushButton* b : {formMain->btnRequest, formMain->btnAssign, formMain->btnSaveParameters,
+                           formMain->btnUpload, formMain->btnOpenEffect,
+                           formMain->btnSetFootswitchMode, formMain->btnSetTuning})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_EQ(formMain->btnUpload->text(), "Upload Selected");
+    EXPECT_EQ(formMain->lblStatus->text(), "Status: ");
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: ");
+    EXPECT_FALSE(formMain->btnGetFXInfo->isVisible());
+    EXPECT_FALSE(formMain->btnGetFXInfo->isEnabled());
+    EXPECT_FALSE(formMain->btnOpenEffect->isVisible());
+    EXPECT_FALSE(formMain->chkFirmwareUpgradeMode->isVisible());
+    EXPECT_FALSE(formMain->menuLoadPreset->isEnabled());
+    EXPECT_FALSE(formMain->menuSavePreset->isEnabled());
+    EXPECT_FALSE(formMain->menuLoadIR->isVisible());
+    EXPECT_FALSE(formMain->menuDisconnect->isEnabled());
+    EXPECT_FALSE(formMain->menuStartFirmwareUpgrade->isEnabled());
+    EXPECT_FALSE(formMain->menuEnableAllParameters->isVisible());
+    EXPECT_EQ(formMain->menuNewAppVersion->text(), "New version available:");
+    // The version from the build: two spaces after the colon.
+    EXPECT_EQ(CurrentVersion, QStringLiteral("%1.%2").arg(QUENDLE_VERSION_MAJOR).arg(QUENDLE_VERSION_MINOR));
+    EXPECT_EQ(formMain->menuAppVersion->text(), QStringLiteral("Editor Version:  ") + CurrentVersion);
+    EXPECT_EQ(BaudRate, 115200u);
+    EXPECT_EQ(WordLength, 8);
+    EXPECT_EQ(StopBits, 0);
+    EXPECT_EQ(Parity, 0);
+}
+
+TEST_F(EditorFixture, StartCreatesTheUserFolders) {
+    StartEditor();
+    EXPECT_TRUE(QFileInfo(documents.filePath("VORKEL")).isDir());
+    EXPECT_TRUE(QFileInfo(documents.filePath("VORKEL/Quendle MK3")).isDir());
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+TEST_F(EditorFixture, FolderThatCannotBeCreatedIsReportedAndStartGoesOn) {
+    // A plain file where the maker folder should be blocks both folders.
+    QFile blocker(documents.filePath("VORKEL"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    StartEditor();
+    ASSERT_EQ(dialogs->messages.size(), 2);
+    EXPECT_TRUE(dialogs->messages[0].startsWith("Error creating folder: "));
+    EXPECT_TRUE(dialogs->messages[1].startsWith("Error creating subfolder: "));
+    EXPECT_GT(dialogs->messages[0].size(), QString("Error creating folder: ").size());
+    EXPECT_TRUE(formMain->isVisible());
+    EXPECT_TRUE(QFileInfo(documents.filePath("VORKEL")).isFile());
+}
+
+class RecordingNetwork : public platform::Network {
+public:
+    platform::HttpResponse Get(const QUrl& url, int) override {
+        gets << url;
+        return {};
+    }
+    void OpenUrl(const QUrl& url) override { opened << url; }
+    QList<QUrl> gets, opened;
+};
+
+TEST_F(EditorFixture, SupportOpensTheContactPage) {
+    auto network = std::make_unique<RecordingNetwork>();
+    RecordingNetwork* recorder = network.get();
+    platform::InstallNetwork(std::move(network));
+    StartEditor();
+    formMain->menuSupport->trigger();
+    ASSERT_EQ(recorder->opened.size(), 1);
+    EXPECT_EQ(recorder->opened[0].path(), "/contact-us/");
+    EXPECT_EQ(recorder->opened[0].scheme(), "https");
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#include "tests/support/EditorFixture.h"
+
+#include <QCoreApplication>
+
+#include "app/EditorApp.h"
+#include "app/TformPrint.h"
+#include "platform/Files.h"
+
+void EditorFixture::SetUp() {
+    ASSERT_TRUE(documents.isValid());
+    platform::SetDocumentsFolder(documents.path());
+    dialogs = &platform::InstallRecordingDialogs();
+    clock = &platform::InstallCountingClock();
+    auto owned = std::make_unique<sim::VirtualPedalDriver>();
+    driver = owned.get();
+    ftd::InstallDriver(std::move(owned));
+}
+
+void EditorFixture::TearDown() {
+    DestroyWindows();
+    QCoreApplication::processEvents();
+}
+
+void EditorFixture::StartEditor() { CreateWindows(true); }
+
+sim::VirtualPedal& EditorFixture::AddPedal(const std::string& serial,
+                                           const std::string& description) {
+    return driver->AddDevice(serial, description);
+}
+
+QStringList EditorFixture::ConsoleLines() const {
+    if (!formPrint) return {};
+    const QString text = formPrint->Memo1->toPlainText();
+    if (text.isEmpty() && formPrint->Memo1->blockCount() <= 1) return {};
+    return text.split(QLatin1Char('\n'));
+}
+
+QStringList EditorFixture::NewConsoleLines() {
+    const QStringList all = ConsoleLines();
+    const QStringList fresh = all.mid(consoleMark_);
+    consoleMark_ = static_cast<int>(all.size());
+    return fresh;
+}
+
+sim::Bytes HexBytes(const char* text) {
+    sim::Bytes bytes;
+    const QByteArray compact = QByteArray(text).replace(' ', "");
+    const QByteArray raw = QByteArray::fromHex(compact);
+    bytes.assign(raw.begin(), raw.end());
+    return bytes;
+}

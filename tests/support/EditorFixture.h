@@ -1,0 +1,42 @@
+#pragma once
+// What most editor tests start from: a virtual pedal driver, a dialog recorder
+// answering from a script, a clock that counts sleeps instead of spending
+// them, and a temporary documents folder. StartEditor() creates the windows
+// as the program does.
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/Dialogs.h"
+#include "platform/Time.h"
+#include "sim/VirtualPedalDriver.h"
+
+class EditorFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the six windows (the main window shown off-screen).
+    void StartEditor();
+    // Attaches a virtual bridge before or after start.
+    sim::VirtualPedal& AddPedal(const std::string& serial = "QMK3TEST",
+                                const std::string& description = "FT230X Basic UART");
+    // The console's log, one entry per line.
+    QStringList ConsoleLines() const;
+    // Lines logged since the last call.
+    QStringList NewConsoleLines();
+    // Writes the host made to the pedal at index, in order.
+    std::vector<sim::Bytes> Sent(std::size_t pedal = 0) { return driver->Pedal(pedal).Messages(); }
+
+    sim::VirtualPedalDriver* driver = nullptr;
+    platform::RecordingDialogs* dialogs = nullptr;
+    platform::CountingClock* clock = nullptr;
+    QTemporaryDir documents;
+
+private:
+    int consoleMark_ = 0;
+};
+
+// Bytes from a hex text such as "01 00 0A 00 7F E0 00" (spaces ignored).
+sim::Bytes HexBytes(const char* text);
