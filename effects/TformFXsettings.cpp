@@ -13,3 +13,5 @@ TformFXsettings::~TformFXsettings() {
 }
 
 void TformFXsettings::FormCreate() {}
+
+void TformFXsettings::SetSettingsEnabled(bool) {}

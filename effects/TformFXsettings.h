@@ -8,6 +8,8 @@ public:
     ~TformFXsettings() override;
 
     void FormCreate();
+    // Enables or disables the window's controls; the ten display controls stay disabled.
+    void SetSettingsEnabled(bool enabled);
 };
 
 extern TformFXsettings* formFXsettings;
