@@ -2,14 +2,6 @@
 // moves its handlers into its own source file.
 #include "app/TformMain.h"
 
-void TformMain::menuScanClick() {}
-
-void TformMain::ConnectOnClick() {}
-
-void TformMain::menuDisconnectClick() {}
-
-void TformMain::btnRequestClick() {}
-
 void TformMain::btnUploadClick() {}
 
 void TformMain::UploadCheckTimerTimer() {}
