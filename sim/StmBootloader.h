@@ -27,9 +27,11 @@ struct BootFault {
         Late,       // the ACK/NACK comes delayMs later; the operation takes place
         Unplug,     // the device drops off the bus before answering
     };
-    Kind kind = NoAnswer;
-    std::uint8_t byte = 0;
-    std::int64_t delayMs = 0;
+    BootFault(Kind kind = NoAnswer, std::uint8_t byte = 0, std::int64_t delayMs = 0)
+        : kind(kind), byte(byte), delayMs(delayMs) {}
+    Kind kind;
+    std::uint8_t byte;
+    std::int64_t delayMs;
 };
 
 class StmBootloader {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -127,7 +128,8 @@ std::size_t VirtualPedal::Pending() const {
 }
 
 std::size_t VirtualPedal::Take(std::uint8_t* out, std::size_t max) {
-    const std::size_t n = std::min(max, Pending());
+    std::size_t n = std::min(max, Pending());
+    if (maxRead_ > 0) n = std::min(n, maxRead_);
     std::size_t done = 0;
     while (done < n) {
         Chunk& chunk = output_.front();
@@ -147,7 +149,9 @@ Bytes VirtualPedal::TakeAll() {
 }
 
 void VirtualPedal::DropPending() {
+    const std::size_t limit = std::exchange(maxRead_, 0);
     Take(nullptr, Pending());
+    maxRead_ = limit;
 }
 
 bool VirtualPedal::HasUndelivered() const {
@@ -220,6 +224,8 @@ void VirtualPedal::Reply(Bytes text, ReplyFault fault) {
 void VirtualPedal::Receive(const std::uint8_t* data, std::size_t size) {
     if (unplugged_) return;
     messages_.emplace_back(data, data + size);
+    if (bootOnSync_ && !inBootloader_ && size == 1 && data[0] == StmBootloader::kSync)
+        EnterBootloader();
     std::size_t i = 0;
     while (i < size && inBootloader_ && !unplugged_) bootloader_->Feed(data[i++]);
     // A Go in the middle of a write hands the rest to the firmware it started.

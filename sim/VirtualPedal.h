@@ -88,6 +88,9 @@ public:
     void DropPending();
     // Whether bytes are queued that are not readable yet.
     bool HasUndelivered() const;
+    // Every read returns at most this many bytes (0: no limit), so that each
+    // reply comes in several reads while Pending() still counts it all.
+    void SetMaxReadSize(std::size_t bytes) { maxRead_ = bytes; }
 
     // Tests: queue bytes as if the pedal had sent them (garbage, raw replies).
     void Send(const Bytes& bytes);
@@ -190,6 +193,11 @@ public:
     // for the synchronisation byte.
     void EnterBootloader();
     bool InBootloader() const { return inBootloader_; }
+    // As if the user held the boot button: a write of the single
+    // synchronisation byte 0x7F to the running firmware resets the pedal into
+    // its bootloader, which then answers it. Lets a simulated pedal go through
+    // a firmware upgrade with nobody at the pedal.
+    void SetBootOnSync(bool on) { bootOnSync_ = on; }
     StmBootloader& Bootloader() { return *bootloader_; }
     const Bytes& Flash() const { return bootloader_->Flash(); }
     Bytes& Flash() { return bootloader_->Flash(); }
@@ -235,6 +243,7 @@ private:
 
     Clock now_;
     bool paced_ = false;
+    std::size_t maxRead_ = 0;
     bool streamFraming_ = false;
     std::int64_t wireFreeAt_ = 0;
     std::deque<Chunk> output_;
@@ -270,6 +279,7 @@ private:
 
     std::unique_ptr<StmBootloader> bootloader_;
     bool inBootloader_ = false;
+    bool bootOnSync_ = false;
 
     bool unplugged_ = false;
     std::function<void()> onUnplug_;

@@ -1,8 +1,8 @@
 // Serves the virtual pedal on a pseudo-terminal so that real serial clients
 // (the editor with --port, or any STM32 bootloader flasher) can talk to it.
 //
-//   quendle-pedal-sim [--bootloader] [--firmware-version N] [--link PATH]
-//                     [--paced] [--verbose]
+//   quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]
+//                     [--link PATH] [--paced] [--verbose]
 //
 // The first line on standard output is the path of the terminal to open. The
 // program runs until SIGTERM or SIGINT; SIGUSR1 resets the pedal into its
@@ -37,6 +37,7 @@ void OnBootSignal(int) {
 
 struct Options {
     bool bootloader = false;
+    bool bootOnSync = false;
     int firmwareVersion = -1;
     std::string link;
     bool paced = false;
@@ -44,16 +45,18 @@ struct Options {
 };
 
 void PrintUsage(std::FILE* to) {
-    std::fprintf(to,
-                 "usage: quendle-pedal-sim [--bootloader] [--firmware-version N] [--link PATH]\n"
-                 "                         [--paced] [--verbose]\n"
-                 "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
-                 "  --bootloader          start in the microcontroller's ROM bootloader\n"
-                 "  --firmware-version N  firmware version the pedal reports (0..255)\n"
-                 "  --link PATH           also make PATH a symbolic link to the terminal\n"
-                 "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
-                 "  --verbose             log every write received on standard error\n"
-                 "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
+    std::fprintf(
+        to,
+        "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
+        "                         [--link PATH] [--paced] [--verbose]\n"
+        "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
+        "  --bootloader          start in the microcontroller's ROM bootloader\n"
+        "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
+        "  --firmware-version N  firmware version the pedal reports (0..255)\n"
+        "  --link PATH           also make PATH a symbolic link to the terminal\n"
+        "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
+        "  --verbose             log every write received on standard error\n"
+        "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
 }
 
 // Returns false (after saying why) when the command line is not usable.
@@ -69,6 +72,8 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help) {
         };
         if (arg == "--bootloader") {
             options.bootloader = true;
+        } else if (arg == "--boot-on-sync") {
+            options.bootOnSync = true;
         } else if (arg == "--paced") {
             options.paced = true;
         } else if (arg == "--verbose") {
@@ -180,6 +185,7 @@ int main(int argc, char** argv) {
     sim::VirtualPedal pedal;
     pedal.SetStreamFraming(true);
     pedal.SetWirePaced(options.paced);
+    pedal.SetBootOnSync(options.bootOnSync);
     if (options.firmwareVersion >= 0)
         pedal.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
     if (options.bootloader) pedal.EnterBootloader();
