@@ -107,6 +107,7 @@ public:
 
     // ---- Time and delivery -------------------------------------------------
 
+    // Set it before anything is queued: queued bytes keep the times they got.
     void SetClock(Clock nowMs);
     std::int64_t NowMs() const { return now_(); }
     // Replies trickle out at 11,520 bytes/s instead of appearing at once.
@@ -199,6 +200,9 @@ public:
     // a firmware upgrade with nobody at the pedal.
     void SetBootOnSync(bool on) { bootOnSync_ = on; }
     StmBootloader& Bootloader() { return *bootloader_; }
+    // The 128 KiB from 0x08000000. It starts erased (0xFF) but for the version
+    // record of the current firmware at 0x0801FC00: seven zero bytes, then the
+    // version. After a Go the firmware reports the byte at 0x0801FC07.
     const Bytes& Flash() const { return bootloader_->Flash(); }
     Bytes& Flash() { return bootloader_->Flash(); }
     std::size_t BootloaderSteps() const { return bootloader_->Steps(); }
