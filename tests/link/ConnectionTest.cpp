@@ -22,6 +22,12 @@ namespace {
 
 using namespace linktest;
 
+// Cases show their names in test listings.
+template <class Case>
+auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) {
+    return os << c.name;
+}
+
 constexpr const char* kStartState = "UpgradeModeBox Scan Connect";
 constexpr const char* kConnectedState = "Upload Request OpenFX Disconnect";
 constexpr const char* kDisconnectedState = "Scan Connect";
@@ -260,7 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct SyncCase {
     const char* name;
     bool plugged;
-    sim::Bytes answer;
+    std::function<void(sim::VirtualPedal&)> pedalState;
     QString received;
     QStringList boxes;
     QString state;
@@ -275,7 +281,7 @@ TEST_P(BootloaderSync, ReportsTheAnswerAndSetsTheControls) {
     Start();
     if (!c.plugged) driver->Unplug(0);
     FirmwareUpgradeMode = true;
-    pedal.Send(c.answer);
+    c.pedalState(pedal);
 
     Connect();
     EXPECT_EQ(dialogs->messages, c.boxes);
@@ -293,14 +299,17 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, BootloaderSync,
     ::testing::Values(SyncCase{"Acknowledged",
                                true,
-                               {0x79},
+                               [](sim::VirtualPedal& p) { p.EnterBootloader(); },
                                "received Byte: 79",
                                {"Connection to bootloader succeeded, ready for firmware upgrade"},
                                "OpenFX Disconnect StartFirmwareUpgrade",
                                true},
                       SyncCase{"Refused",
                                true,
-                               {0x1F},
+                               [](sim::VirtualPedal& p) {
+                                   p.EnterBootloader();
+                                   p.FailBootloaderStep(0, {sim::BootFault::Nack});
+                               },
                                "received Byte: 1F",
                                {"Connection to bootloader failed"},
                                kConnectedState,
@@ -309,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SyncCase{
                           "OpenFailed",
                           false,
-                          {},
+                          [](sim::VirtualPedal& p) { p.EnterBootloader(); },
                           "received Byte: ",
                           {"Open_USB_Device_By_Serial_Number - Device not found...",
                            "FT_Write - Invalid handle...", "FT_GetQueueStatus - Invalid handle...",
@@ -318,6 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
                           false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The pedal runs its effect, not its bootloader, and never answers the sync byte.
 TEST_F(Link, DisconnectDuringTheBootloaderWaitLeavesTheLinkDisconnected) {
     AddPedal("QMK3TEST");
     Start();
@@ -335,25 +345,26 @@ TEST_F(Link, DisconnectDuringTheBootloaderWaitLeavesTheLinkDisconnected) {
 
 TEST_F(Link, RequestShowsTheIdentityAndEnablesTheSettingButtons) {
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
     Start();
     Connect();
-    pedal.Send(DecimalLines(FullReply()));
     console->lines.clear();
 
     ClickRequest();
-    EXPECT_EQ(Sent().back(), HexBytes("02 00"));
+    EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
     EXPECT_EQ(clock->sleepLog.front(), 200);
     EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: 0C");
     EXPECT_EQ(IdentityLines(), kIdentity0C0008);
     EXPECT_EQ(console->lines.front().text, "num of bytes received: 81");
-    EXPECT_EQ(ReplyValues.size(), 81u);
+    const auto info = pedal.DeviceInformation();
+    EXPECT_EQ(ReplyValues, std::vector<std::uint8_t>(info.begin(), info.end()));
     EXPECT_EQ(EnabledControls(),
               "Upload Request OpenFX Assign SaveParameters SetFootswitchMode SetTuning Disconnect");
     EXPECT_FALSE(ReadBackActive);
     EXPECT_TRUE(dialogs->messages.isEmpty());
 
     // The next query replaces the identity.
-    pedal.Send(DecimalLines(FullReply(255)));
+    pedal.SetFirmwareVersion(255);
     ClickRequest();
     EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: FF");
     EXPECT_EQ(FirmwareVersion, "FF");
@@ -365,7 +376,7 @@ TEST_F(Link, RequestShowsTheIdentityAndEnablesTheSettingButtons) {
 
 struct ShortReplyCase {
     const char* name;
-    sim::Bytes reply;
+    std::function<void(sim::VirtualPedal&)> fault;
     QStringList lines;
     QString label;
 };
@@ -375,9 +386,10 @@ class ShortReply : public Link, public ::testing::WithParamInterface<ShortReplyC
 TEST_P(ShortReply, ShowsWhatItHasAndSkipsTheReadBack) {
     const ShortReplyCase& c = GetParam();
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
     Start();
     Connect();
-    pedal.Send(c.reply);
+    c.fault(pedal);
 
     ClickRequest();
     EXPECT_EQ(IdentityLines(), c.lines);
@@ -388,9 +400,13 @@ TEST_P(ShortReply, ShowsWhatItHasAndSkipsTheReadBack) {
               "Upload Request OpenFX Assign SaveParameters SetFootswitchMode SetTuning Disconnect");
 }
 
-std::vector<int> First(std::size_t n) {
-    std::vector<int> all = FullReply();
-    return {all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n)};
+// Cuts the pedal's next answer after its first n lines.
+std::function<void(sim::VirtualPedal&)> FirstLines(std::size_t n) {
+    return [n](sim::VirtualPedal& p) {
+        const auto info = p.DeviceInformation();
+        p.TruncateNextReply(
+            DecimalLines({info.begin(), info.begin() + static_cast<std::ptrdiff_t>(n)}).size());
+    };
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -398,22 +414,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // No carriage return before any reply of the run: nothing to show.
         ShortReplyCase{"NoValues",
-                       Text("12"),
+                       [](sim::VirtualPedal& p) { p.ReplaceNextReply(Text("12")); },
                        {"Firmware Version: not in the reply", "Algorithm version: not in the reply",
                         "Effect Number: not in the reply",
                         "Settings read-back skipped: the reply has 0 of 81 values"},
                        "Firmware Version: "},
         ShortReplyCase{"OneValue",
-                       DecimalLines({255}),
+                       [](sim::VirtualPedal& p) {
+                           p.SetFirmwareVersion(255);
+                           FirstLines(1)(p);
+                       },
                        {"Firmware Version: FF", "Algorithm version: not in the reply",
                         "Effect Number: not in the reply",
                         "Settings read-back skipped: the reply has 1 of 81 values"},
                        "Firmware Version: FF"},
-        ShortReplyCase{"IdentityOnly", DecimalLines(First(4)),
+        ShortReplyCase{"IdentityOnly", FirstLines(4),
                        kIdentity0C0008 +
                            QStringList{"Settings read-back skipped: the reply has 4 of 81 values"},
                        "Firmware Version: 0C"},
-        ShortReplyCase{"LastValueMissing", DecimalLines(First(80)),
+        ShortReplyCase{"LastValueMissing", FirstLines(80),
                        kIdentity0C0008 +
                            QStringList{"Settings read-back skipped: the reply has 80 of 81 values"},
                        "Firmware Version: 0C"}),
@@ -421,27 +440,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Link, ReplySplitOverSeveralReadsIsShownWhole) {
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
     Start();
     Connect();
-    // The pedal starts answering during the pause before the reading and is
-    // still sending while the editor reads.
-    DeliveringClock& delivering = InstallDeliveringClock();
-    delivering.pedal = &pedal;
-    delivering.pieces = Split(DecimalLines(FullReply()), {2, 7, 150});
+    // Each piece is readable only once the one before it has been read.
+    for (std::size_t cut : {2, 7, 150}) pedal.SplitNextReplyAfter(cut);
 
     ClickRequest();
-    EXPECT_TRUE(delivering.pieces.empty());
-    const std::vector<int> full = FullReply();
-    EXPECT_EQ(ReplyValues, std::vector<std::uint8_t>(full.begin(), full.end()));
+    const auto info = pedal.DeviceInformation();
+    EXPECT_EQ(ReplyValues, std::vector<std::uint8_t>(info.begin(), info.end()));
+    EXPECT_FALSE(pedal.HasUndelivered());
     EXPECT_EQ(IdentityLines(), kIdentity0C0008);
     EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
 TEST_F(Link, UnconvertibleReplyEndsTheRequestAndTheNextOneWorks) {
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
     Start();
     Connect();
-    pedal.Send(Text("12\r\n0\r\n8\r\nK\r\n"));
+    pedal.ReplaceNextReply(Text("12\r\n0\r\n8\r\nK\r\n"));
 
     ClickRequest();
     EXPECT_EQ(dialogs->messages, QStringList{"'B' is not a valid integer value"});
@@ -449,7 +467,6 @@ TEST_F(Link, UnconvertibleReplyEndsTheRequestAndTheNextOneWorks) {
     EXPECT_FALSE(ReadBackActive);
     EXPECT_EQ(EnabledControls(), kConnectedState);
 
-    pedal.Send(DecimalLines(FullReply()));
     ClickRequest();
     EXPECT_EQ(IdentityLines(), kIdentity0C0008);
     EXPECT_EQ(dialogs->messages.size(), 1);
@@ -467,7 +484,7 @@ class WaitEndsOn : public Link, public ::testing::WithParamInterface<WaitEnd> {}
 
 TEST_P(WaitEndsOn, RequestStopsAndRestoresItsFlags) {
     const WaitEnd& c = GetParam();
-    AddPedal("QMK3TEST");
+    AddPedal("QMK3TEST").SwallowNextReply();
     Start();
     Connect();
     bool readBackWhileWaiting = false;
@@ -501,15 +518,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Link, SecondRequestDuringTheWaitDoesNotStart) {
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    pedal.DelayNextReply(80);
     Start();
     Connect();
+    bool requestEnabledWhileWaiting = true;
     During(
         20,
         [&] {
+            requestEnabledWhileWaiting = formMain->btnRequest->isEnabled();
             formMain->btnRequestClick();  // however it is invoked
-            pedal.Send(DecimalLines(FullReply()));
         },
         [] { ClickRequest(); });
+    EXPECT_FALSE(requestEnabledWhileWaiting);
     EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
     EXPECT_EQ(IdentityLines(), kIdentity0C0008);
     EXPECT_TRUE(formMain->btnRequest->isEnabled());
@@ -526,7 +547,7 @@ struct QuitCase {
 class QuitDuringWait : public Link, public ::testing::WithParamInterface<QuitCase> {};
 
 TEST_P(QuitDuringWait, EndsTheProgramCleanly) {
-    AddPedal("QMK3TEST");
+    AddPedal("QMK3TEST").SwallowNextReply();
     Start();
     FirmwareUpgradeMode = GetParam().upgradeMode;
     if (!FirmwareUpgradeMode) Connect();

@@ -15,6 +15,12 @@ namespace {
 
 using namespace linktest;
 
+// Cases show their names in test listings.
+template <class Case>
+auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) {
+    return os << c.name;
+}
+
 // Starts every case from the transport's start-up state, also when the cases
 // share one process.
 class Transport : public EditorFixture {
