@@ -121,7 +121,9 @@ bool ReadReply() {
         RunPendingEvents();
         n = ReadFTDevice();
         reply.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
-        if (!FirmwareUpgradeMode) platform::SleepMs(10);
+        // The pause gives the rest of the reply time to come in; after a read
+        // that found nothing the reply is complete and a pause only delays it.
+        if (n > 0 && !FirmwareUpgradeMode) platform::SleepMs(10);
     } while (n > 0 && !PedalWaitsCancelled());
     DecodeReply(reply);
     return true;
@@ -138,7 +140,7 @@ QString ReadReplyText(int timeoutMs) {
     do {
         RunPendingEvents();
         n = ReadFTDevice();
-        if (!FirmwareUpgradeMode) platform::SleepMs(100);
+        if (n > 0 && !FirmwareUpgradeMode) platform::SleepMs(100);
         received.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
         total += n;
     } while (n > 0 && !PedalWaitsCancelled());
