@@ -267,21 +267,17 @@ int ValueToDialAngle(std::uint32_t value, std::uint32_t scale) {
         position = value >> 13;
     else if (scale == 0)
         position = 0;
-    else
+    else  // spreads 0 ... N over 0 ... 1023, with the pedal's 32-bit wrap-around
         position = static_cast<std::uint32_t>((8192u / scale) * value) >> 3;
     if (position >= 1023) position = 1023;
 
-    struct Segment {
-        int in_lo, in_hi, out_lo, out_hi;
-    };
-    static constexpr Segment kSegments[] = {
-        {0, 169, -135, -179}, {170, 339, 180, 135}, {340, 511, 136, 90},
-        {512, 680, 89, 45},   {681, 850, 44, 0},    {851, 1023, -1, -45},
-    };
-    const int a = static_cast<int>(position);
-    for (const Segment& s : kSegments)
-        if (a <= s.in_hi) return MapRange(a, s.in_lo, s.in_hi, s.out_lo, s.out_hi);
-    return -45;
+    // The travel whose written position lies nearest: the exact inverse of
+    // DialAngleToValue, so a value the editor wrote reads back at the angle it
+    // was written from. A rougher inverse would move the dial a degree or two
+    // on each read-back, and the read-back's own write would then carry the
+    // pedal's value along with it, a little further on every Request.
+    const auto travel = static_cast<int>(std::lround(position * 269.0 / 1023.0));
+    return travel <= 44 ? -135 - travel : 224 - travel;
 }
 
 void ReadParameterAddresses(const QString& line) {

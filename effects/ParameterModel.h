@@ -160,8 +160,12 @@ int SnapDialAngle(int angle);
 // Degrees of travel from the minimum, 0 to 269.
 int DialTravel(int angle);
 std::uint32_t DialAngleToValue(int angle);
-// scale: 0x800000 for dial positions, N for the integer parameters (0 to N).
+// The angle that shows a value read from the pedal. scale: 0x800000 for dial
+// positions, N for the integer parameters (0 to N). Values the editor wrote
+// come back at the angle they were written from.
 int ValueToDialAngle(std::uint32_t value, std::uint32_t scale);
+// out_lo + (x - in_lo) * (out_hi - out_lo) / (in_hi - in_lo), 32-bit, the
+// division truncating toward zero.
 int MapRange(int x, int in_lo, int in_hi, int out_lo, int out_hi);
 // An angle in the dials' range -179 ... 180 (-180 reads as 180).
 int NormalizeDialAngle(int angle);

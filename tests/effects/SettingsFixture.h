@@ -1,0 +1,68 @@
+#pragma once
+// The settings window's tests start from here: the editor with a virtual pedal,
+// helpers to click an algorithm in the main window's list and to stand for a
+// successful Connect.
+
+#include <QListWidget>
+#include <QTest>
+
+#include "app/TformMain.h"
+#include "device/Connection.h"
+#include "device/D2XXUnit.h"
+#include "effects/TformFXsettings.h"
+#include "platform/Resources.h"
+#include "tests/support/EditorFixture.h"
+
+// One line of hex text shaped like an algorithm image: byte 0 is 0, bytes 1-2
+// the length (0x1220), then the address table words, then program bytes.
+inline QString AlgorithmImageLine(const QStringList& words) {
+    QString line = QStringLiteral("001220") + words.join(QString());
+    while (line.size() < 9280) line += QStringLiteral("5A");
+    return line;
+}
+
+class SettingsFixture : public EditorFixture {
+protected:
+    void SetUp() override {
+        EditorFixture::SetUp();
+        // Until the built-in catalogue and image are part of the build, stand-ins
+        // of the same shape take their place.
+        if (!platform::HasResource(QStringLiteral("OCTAVE")))
+            platform::RegisterResource(QStringLiteral("OCTAVE"), "Quendle MK3 0008\r\n");
+        if (!platform::HasResource(QStringLiteral("QUENDLE_MK3_0008")))
+            platform::RegisterResource(
+                QStringLiteral("QUENDLE_MK3_0008"),
+                AlgorithmImageLine({"000B", "00E8", "0077", "0073", "0003", "00CC", "00DE", "00A0",
+                                    "00E9", "0000", "0000", "0000", "000A", "006E", "00E7", "001B",
+                                    "000C"})
+                    .toLatin1());
+    }
+
+    void ClickAlgorithm(int row) {
+        QListWidget* list = formMain->lstEffects;
+        QListWidgetItem* item = list->item(row);
+        ASSERT_NE(item, nullptr) << "no algorithm at row " << row;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualItemRect(item).center());
+    }
+
+    // What a successful Connect leaves behind: the pedal open and the window's
+    // controls enabled.
+    void ConnectPedal() {
+        ASSERT_EQ(Open_USB_Device_By_Serial_Number(QStringLiteral("QMK3TEST")), ftd::FT_OK);
+        DeviceConnected = true;
+        formFXsettings->SetSettingsEnabled(true);
+    }
+
+    // The editor connected, the built-in algorithm clicked, nothing sent yet.
+    void StartConnectedWithAlgorithm() {
+        AddPedal();
+        StartEditor();
+        ConnectPedal();
+        ClickAlgorithm(0);
+        ASSERT_TRUE(formFXsettings->isVisible());
+        driver->Pedal().ClearMessages();
+    }
+
+    std::vector<sim::Bytes> Writes() { return driver->Pedal().Messages(); }
+};
