@@ -107,7 +107,8 @@ QSize QuendleDial::minimumSizeHint() const {
 
 QRectF QuendleDial::KnobRect() const {
     const QFontMetrics fm(font());
-    const qreal side = std::max(8, std::min(width(), height() - fm.height() - kCaptionGap));
+    // A little room at the sides so that neighbouring knobs do not touch.
+    const qreal side = std::max(8, std::min(width() - 6, height() - fm.height() - kCaptionGap));
     return {(width() - side) / 2.0, 0, side, side};
 }
 

@@ -51,15 +51,21 @@ TformFXsettings::~TformFXsettings() {
 void TformFXsettings::BuildControls() {
     auto own = [this](QWidget* w, const char* name) {
         w->setObjectName(QLatin1String(name));
+        // Each control carries the font itself: a font only inherited from the
+        // window is lost when the look's style sheet is replaced.
+        w->setFont(SettingsFont());
         controls_.push_back(w);
         return w;
     };
-    auto dial = [&](const char* name, const QString& caption, QWidget* parent) {
+    auto dial = [&](const char* name, const QString& caption, QWidget* parent, QSize size) {
         auto* d = new QuendleDial(caption, parent);
         own(d, name);
-        d->setFixedSize(68, 74);
+        // Wide enough for the caption under the knob.
+        d->setFixedSize(std::max(size.width(), d->sizeHint().width()), size.height());
         return d;
     };
+    const QSize mixDial(70, 84);
+    const QSize liveDial(78, 82);
     auto label = [&](const char* name, const QString& text, QWidget* parent) {
         auto* l = new QLabel(text, parent);
         own(l, name);
@@ -86,21 +92,21 @@ void TformFXsettings::BuildControls() {
     };
 
     // The display dials and switches, two columns at the left.
-    dialDry = dial("dialDry", QStringLiteral("Dry"), this);
-    dialMinus1Oct = dial("dialMinus1Oct", QStringLiteral("-1 OCT"), this);
-    dialSubMix = dial("dialSubMix", QStringLiteral("Sub Mix"), this);
-    dialMinus2Oct = dial("dialMinus2Oct", QStringLiteral("-2 OCT"), this);
-    dialLowPass = dial("dialLowPass", QStringLiteral("Low Pass"), this);
-    dialHighPass = dial("dialHighPass", QStringLiteral("High Pass"), this);
-    dialRange = dial("dialRange", QStringLiteral("Range"), this);
+    dialDry = dial("dialDry", QStringLiteral("Dry"), this, mixDial);
+    dialMinus1Oct = dial("dialMinus1Oct", QStringLiteral("-1 OCT"), this, mixDial);
+    dialSubMix = dial("dialSubMix", QStringLiteral("Sub Mix"), this, mixDial);
+    dialMinus2Oct = dial("dialMinus2Oct", QStringLiteral("-2 OCT"), this, mixDial);
+    dialLowPass = dial("dialLowPass", QStringLiteral("Low Pass"), this, mixDial);
+    dialHighPass = dial("dialHighPass", QStringLiteral("High Pass"), this, mixDial);
+    dialRange = dial("dialRange", QStringLiteral("Range"), this, mixDial);
     swtWave = new QuendleSwitch(QStringLiteral("Wave"), this);
     own(swtWave, "swtWave");
     swtSplit = new QuendleSwitch(QStringLiteral("Split"), this);
     own(swtSplit, "swtSplit");
 
     // The live dials at the top right.
-    dialInputLevel = dial("dialInputLevel", QStringLiteral("Input Level"), this);
-    dialClipWave = dial("dialClipWave", QStringLiteral("Wave Clip"), this);
+    dialInputLevel = dial("dialInputLevel", QStringLiteral("Input Level"), this, liveDial);
+    dialClipWave = dial("dialClipWave", QStringLiteral("Wave Clip"), this, liveDial);
 
     // Tuning and tracking functions.
     Rectangle2 = frame("Rectangle2");
@@ -125,7 +131,8 @@ void TformFXsettings::BuildControls() {
 
     // The first harmonic and its pitch.
     Rectangle1 = frame("Rectangle1");
-    dial1stHarmonic = dial("dial1stHarmonic", QStringLiteral("1st Harmonic"), Rectangle1);
+    dial1stHarmonic =
+        dial("dial1stHarmonic", QStringLiteral("1st Harmonic"), Rectangle1, QSize(76, 76));
     lblVariableWavePitch =
         label("lblVariableWavePitch", QStringLiteral("1st Harmonic Pitch"), Rectangle1);
     lblVariableWavePitch->setWordWrap(true);
@@ -233,7 +240,7 @@ void TformFXsettings::BuildControls() {
     pitch->addWidget(cmbVariableWavePitch);
     pitch->addStretch(1);
     auto* harmonic = new QHBoxLayout(Rectangle1);
-    harmonic->setContentsMargins(2, 3, 6, 3);
+    harmonic->setContentsMargins(5, 4, 6, 4);
     harmonic->setSpacing(4);
     harmonic->addWidget(dial1stHarmonic);
     harmonic->addLayout(pitch, 1);
