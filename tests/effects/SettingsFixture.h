@@ -23,21 +23,6 @@ inline QString AlgorithmImageLine(const QStringList& words) {
 
 class SettingsFixture : public EditorFixture {
 protected:
-    void SetUp() override {
-        EditorFixture::SetUp();
-        // Until the built-in catalogue and image are part of the build, stand-ins
-        // of the same shape take their place.
-        if (!platform::HasResource(QStringLiteral("OCTAVE")))
-            platform::RegisterResource(QStringLiteral("OCTAVE"), "Quendle MK3 0008\r\n");
-        if (!platform::HasResource(QStringLiteral("QUENDLE_MK3_0008")))
-            platform::RegisterResource(
-                QStringLiteral("QUENDLE_MK3_0008"),
-                AlgorithmImageLine({"000B", "00E8", "0077", "0073", "0003", "00CC", "00DE", "00A0",
-                                    "00E9", "0000", "0000", "0000", "000A", "006E", "00E7", "001B",
-                                    "000C"})
-                    .toLatin1());
-    }
-
     void ClickAlgorithm(int row) {
         QListWidget* list = formMain->lstEffects;
         QListWidgetItem* item = list->item(row);
