@@ -18,17 +18,11 @@ void TformMain::btnGetFXInfoClick() {}
 
 void TformMain::btnOpenEffectClick() {}
 
-void TformMain::effetto_cliccato() {}
-
-void TformMain::move_up_or_down(QKeyEvent*, bool&) {}
-
 void TformMain::menuLoadPresetClick() {}
 
 void TformMain::menuSavePresetClick() {}
 
 void TformMain::menuLoadIRClick() {}
-
-void TformMain::OnClickEnableAllParameters() {}
 
 void TformMain::menuNoteCutClick() {}
 
