@@ -2,22 +2,6 @@
 // moves its handlers into its own source file.
 #include "app/TformMain.h"
 
-void TformMain::btnUploadClick() {}
-
-void TformMain::UploadCheckTimerTimer() {}
-
-void TformMain::btnSaveParametersClick() {}
-
-void TformMain::btnAssignClick() {}
-
-void TformMain::btnSetFootswitchModeClick() {}
-
-void TformMain::btnSetTuningClick() {}
-
-void TformMain::btnGetFXInfoClick() {}
-
-void TformMain::btnOpenEffectClick() {}
-
 void TformMain::menuLoadPresetClick() {}
 
 void TformMain::menuSavePresetClick() {}

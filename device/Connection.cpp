@@ -9,6 +9,7 @@
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
+#include "effects/StoredSettings.h"
 #include "effects/TformFXsettings.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -164,9 +165,12 @@ bool RequestDeviceInformation() {
                          .arg(kDeviceInformationValues));
         return true;
     }
-    // Settings read-back, each from its index in ReplyValues:
-    // ReadFootswitchMode(4), ReadAssignments(5), ReadTuning(20),
-    // ReadParameterValues(21).
+    // The tuning goes in before the values: the tracking boxes' handlers,
+    // which the values move, consult it.
+    ReadFootswitchMode(4);
+    ReadAssignments(5);
+    ReadTuning(20);
+    ReadParameterValues(21);
     return true;
 }
 

@@ -58,6 +58,8 @@ std::unique_ptr<Model>& TheModel() {
     return model;
 }
 
+bool g_addressesRead = false;
+
 Model& BuiltModel() {
     if (!TheModel())
         throw platform::EditorError(QStringLiteral("The parameters are not built yet"));
@@ -154,6 +156,7 @@ void BuildParameterModel() {
     model->lists[RemoteFootswitch].push_back(model->preset);
 
     TheModel() = std::move(model);
+    g_addressesRead = false;
 }
 
 bool ParameterModelBuilt() {
@@ -320,4 +323,9 @@ void ReadParameterAddresses(const QString& line) {
         const int word = kWordOfSlot[static_cast<std::size_t>(slot)];
         if (word >= 0) ParameterAt(slot).setAddress(words[static_cast<std::size_t>(word)]);
     }
+    g_addressesRead = true;
+}
+
+bool ParameterAddressesRead() {
+    return g_addressesRead;
 }

@@ -176,3 +176,7 @@ constexpr int AddressTableLength = 74;
 // short for the table or with a pair that is not hexadecimal throws
 // platform::EditorError and changes no address.
 void ReadParameterAddresses(const QString& line);
+// Whether an algorithm's address table has been read since the model was
+// built. Until then the parameters carry placeholder addresses (0, 0xFFFF)
+// that must not be written to.
+bool ParameterAddressesRead();

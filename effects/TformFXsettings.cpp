@@ -398,7 +398,10 @@ std::uint32_t TformFXsettings::WriteDialParameter(QuendleDial* dial, ParameterRe
     // runs its change handler, as every move does).
     dial->setAngle(SnapDialAngle(dial->angle()));
     const std::uint32_t value = DialAngleToValue(dial->angle());
-    SendHexMessage(QStringLiteral("01") + Hex4(parameter.address()) + Hex8(value));
+    // Before any algorithm's address table is read the address is only a
+    // placeholder; the value is kept, but nothing goes to the pedal.
+    if (ParameterAddressesRead())
+        SendHexMessage(QStringLiteral("01") + Hex4(parameter.address()) + Hex8(value));
     return value;
 }
 
@@ -440,6 +443,7 @@ void TformFXsettings::VariWavePitchOnChange() {
     // Nothing selected: there is no pitch to send.
     if (index < 0 || index >= static_cast<int>(PitchTable.size())) return;
     const std::uint32_t value = PitchTable[static_cast<std::size_t>(index)];
-    SendHexMessage(QStringLiteral("01") + Hex4(paramHarmonicPitch->address) + Hex8(value));
+    if (ParameterAddressesRead())
+        SendHexMessage(QStringLiteral("01") + Hex4(paramHarmonicPitch->address) + Hex8(value));
     paramHarmonicPitch->value = value;
 }

@@ -93,7 +93,8 @@ public:
     // Enables or disables the window's controls; the ten display controls stay disabled.
     void SetSettingsEnabled(bool enabled);
     // The live write of a dial: snaps it off the dead quarter, sends its value
-    // to the parameter's address and returns the value sent.
+    // to the parameter's address and returns the value sent. Nothing is sent
+    // while no address table has been read (ParameterAddressesRead).
     std::uint32_t WriteDialParameter(QuendleDial* dial, ParameterRef parameter);
 
     // The assignment list of a control (CtrlI ... RemoteFootswitch), and the

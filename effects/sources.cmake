@@ -3,7 +3,9 @@ list(APPEND QUENDLE_CORE_SOURCES
 list(APPEND QUENDLE_GUI_SOURCES
     effects/HintsUnit.cpp effects/HintsUnit.h
     effects/MainWindowSettings.cpp
-    effects/PendingSettingsHandlers.cpp
+    effects/ControlAssignments.cpp effects/ControlAssignments.h
+    effects/StoredSettings.cpp effects/StoredSettings.h
+    effects/Tuning.cpp
     effects/QuendleDial.cpp effects/QuendleDial.h
     effects/QuendleSwitch.cpp effects/QuendleSwitch.h
     effects/TformFXsettings.cpp effects/TformFXsettings.h

@@ -1,5 +1,7 @@
 list(APPEND QUENDLE_CORE_SOURCES
-    library/Catalogue.cpp library/Catalogue.h)
+    library/Catalogue.cpp library/Catalogue.h
+    library/Upload.cpp library/Upload.h)
 list(APPEND QUENDLE_GUI_SOURCES
     library/MainWindowCatalogue.cpp
+    library/MainWindowUpload.cpp
     library/tformFXInfo.cpp library/tformFXInfo.h)

@@ -1,4 +1,10 @@
 #pragma once
+// The effect information window: the selected algorithm's information page,
+// a local HTML document shipped as a resource, shown from a file:// address.
+
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QWidget>
 
 class tformFXInfo : public QWidget {
@@ -7,7 +13,17 @@ public:
     explicit tformFXInfo(QWidget* parent = nullptr);
     ~tformFXInfo() override;
 
+    QTextBrowser* WebBrowser1;
+
     void FormCreate();
+    // Writes the algorithm's information page (resource "FXINFO_" + its
+    // resource name + ".HTML") to a temporary file and returns the file's
+    // address. Throws platform::EditorError when the editor has no page for it.
+    QUrl WriteInformationPage(const QString& algorithmName);
+
+private:
+    // Holds the pages written this run; removed when the editor ends.
+    QTemporaryDir pages_;
 };
 
 extern tformFXInfo* formFXInfo;
