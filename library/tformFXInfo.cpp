@@ -19,6 +19,8 @@ tformFXInfo::tformFXInfo(QWidget* parent)
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(8, 8, 319, 464);
+    // Some room between the page's text and the frame.
+    WebBrowser1->document()->setDocumentMargin(8);
     // The client area has a fixed size; the page scrolls inside it.
     setFixedSize(335, 480);
 }

@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     if (formMain->lstEffects->count() > 0) {
         formMain->lstEffects->setCurrentRow(0);
         formMain->effetto_cliccato();
+        formMain->btnGetFXInfoClick();
     }
     formFXsettings->SetSettingsEnabled(true);
     for (int i = 0; i < 12; ++i) ConsolePrint(QStringLiteral("%1:    %2").arg(i).arg(i * 7 % 256, 2, 16, QLatin1Char('0')).toUpper());
