@@ -105,11 +105,20 @@ void ReadAssignments(std::size_t index) {
                                          paramDominantNoteCut, paramHighNotesCut};
     for (assignable_parameter* p : all) p->is_assigned = false;
 
+    // Without an address table the parameters carry placeholders, and a
+    // button's code would be compared with those: the buttons' lists stay.
+    const bool addressesKnown = ParameterAddressesRead();
+    if (!addressesKnown && std::any_of(codes.begin(), codes.begin() + RemoteFootswitch,
+                                       [](const auto& code) { return code.has_value(); }))
+        ConsolePrint(
+            QStringLiteral("Control assignments not matched: no algorithm's address table "
+                           "has been read yet (choose the algorithm first)"));
+
     // The tests run in this order, so when two parameters share an address the
     // later one decides the list's entry and both count as assigned.
     auto match = [&](int control, std::initializer_list<assignable_parameter*> parameters) {
         const auto& code = codes[static_cast<std::size_t>(control)];
-        if (!code) return;
+        if (!code || !addressesKnown) return;
         int entry = 1;
         for (assignable_parameter* p : parameters) {
             if (*code == p->address) {

@@ -55,6 +55,13 @@ void TformMain::btnUploadClick() {
         if (!answered) lblStatus->setText(kUploadFailed);
     });
 
+    // A Request meanwhile would take the pedal's answer to the upload as its
+    // reply. Enabled again afterwards only while the link is still up.
+    const bool requestWasEnabled = btnRequest->isEnabled();
+    btnRequest->setEnabled(false);
+    const auto enableRequest = qScopeGuard(
+        [&] { btnRequest->setEnabled(requestWasEnabled && menuDisconnect->isEnabled()); });
+
     // The image is loaded and checked before the pedal is told an image
     // follows: once armed, it takes the next bytes as the image whatever they are.
     const QString name = ResourceNameFor(SelectedAlgorithmName);

@@ -213,6 +213,7 @@ TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmHoldsTheWritesBack
     pedal.SetSlotValue(SlotInputLevel, 0x00400000);
     pedal.SetSlotValue(SlotHarmonicPitch, 0x00400000);
     pedal.SetSlotValue(SlotDominantNoteCut, 1);
+    pedal.SetAssignments(AssignmentBytes({0x000A, 0xFFFF, std::nullopt, std::nullopt, 0xFFFE}));
     StartEditor();
     ConnectThroughMenu();
     pedal.ClearMessages();
@@ -220,11 +221,22 @@ TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmHoldsTheWritesBack
 
     ClickRequest();
 
-    // The addresses are still placeholders: nothing but the request goes out.
+    // The addresses are still placeholders: nothing but the request goes out,
+    // and no button's code is taken for a parameter (not even FFFF, which is
+    // what every placeholder holds).
     EXPECT_EQ(pedal.Messages(), std::vector<sim::Bytes>{HexBytes("02 00")});
-    EXPECT_TRUE(NewConsoleLines().contains(
+    const QStringList lines = NewConsoleLines();
+    EXPECT_TRUE(lines.contains(
         "Parameter writes held back: no algorithm's address table has been read yet (choose the "
         "algorithm first)"));
+    EXPECT_TRUE(
+        lines.contains("Control assignments not matched: no algorithm's address table has "
+                       "been read yet (choose the algorithm first)"));
+    EXPECT_EQ(formFXsettings->cmbAssignCtrlUNO->currentIndex(), 0);
+    EXPECT_EQ(formFXsettings->cmbAssignCtrlDUE->currentIndex(), 0);
+    EXPECT_FALSE(paramInputLevel->is_assigned);
+    EXPECT_FALSE(paramWaveClip->is_assigned);
+    EXPECT_EQ(formFXsettings->cmbAssignRemote->currentText(), "Bypass");
     // The window shows the settings and keeps the values all the same.
     EXPECT_EQ(formFXsettings->dialInputLevel->angle(), 89);
     EXPECT_EQ(paramInputLevel->value, 0x00402000u);

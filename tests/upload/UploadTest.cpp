@@ -27,11 +27,16 @@ TEST_F(UploadFixture, SendsTheImageInOneWriteAndShowsThePedalsAnswer) {
     EXPECT_EQ(formMain->lblStatus->text(), "Status: ");
 
     QStringList shown;
-    DuringWaits([record = StatusRecorder(shown)] {
+    bool requestOffDuringWait = true;
+    DuringWaits([&, record = StatusRecorder(shown)] {
         record();
+        requestOffDuringWait = requestOffDuringWait && !formMain->btnRequest->isEnabled();
         return true;
     });
     Click(formMain->btnUpload);
+    // A Request meanwhile would have taken the answer.
+    EXPECT_TRUE(requestOffDuringWait);
+    EXPECT_TRUE(formMain->btnRequest->isEnabled());
 
     const sim::Bytes image = BuiltInImage();
     ASSERT_EQ(image.size(), 4640u);
@@ -53,7 +58,7 @@ TEST_F(UploadFixture, SendsTheImageInOneWriteAndShowsThePedalsAnswer) {
 }
 
 // No answer: the watchdog says so every time it expires, a second Upload
-// does not start meanwhile, and when the wait ends (the pedal is unplugged)
+// does not start meanwhile, and when the wait ends (the user disconnects)
 // the watchdog stops and the failure stays shown.
 TEST_F(UploadFixture, WatchdogReportsAMissingAnswerUntilTheWaitEnds) {
     AddPedal().SetSilent(true);
@@ -71,7 +76,7 @@ TEST_F(UploadFixture, WatchdogReportsAMissingAnswerUntilTheWaitEnds) {
             return true;
         }
         EXPECT_TRUE(formMain->UploadCheckTimer->isActive());
-        driver->Unplug();
+        formMain->menuDisconnect->trigger();
         return false;
     });
     Click(formMain->btnUpload);
@@ -81,9 +86,11 @@ TEST_F(UploadFixture, WatchdogReportsAMissingAnswerUntilTheWaitEnds) {
     EXPECT_EQ(dialogs->messages,
               (QStringList{"An upload is still waiting for the pedal's answer. Disconnect ends "
                            "the wait.",
-                           "FT_GetQueueStatus - General IO error..."}));
+                           "FT_GetQueueStatus - Invalid handle..."}));
     EXPECT_EQ(formMain->lblStatus->text(), "Upload Failed");
     EXPECT_FALSE(formMain->UploadCheckTimer->isActive());
+    // Disconnected meanwhile: Request is not enabled again.
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
 }
 
 TEST_F(UploadFixture, LateAnswerReplacesTheWatchdogsVerdict) {
