@@ -255,6 +255,7 @@ TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmHoldsTheWritesBack
 TEST_F(StoredSettingsFixture, ReadBackStepsNeverReadPastAShortReply) {
     AddPedal();
     StartEditor();
+    ClickAlgorithm(0);
     ReplyValues.assign(40, 1);
     ReadBackValues.clear();
     NewConsoleLines();
