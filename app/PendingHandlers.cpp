@@ -40,10 +40,4 @@ void TformMain::OnClickEnableAllParameters() {}
 
 void TformMain::menuNoteCutClick() {}
 
-void TformMain::menuFirmwareUpgradeModeClick() {}
-
-void TformMain::chkFirmwareUpgradeModeChange() {}
-
-void TformMain::menuStartFirmwareUpgradeClick() {}
-
 void TformMain::checkmostrecentversiononwebsite() {}
