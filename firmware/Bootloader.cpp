@@ -113,7 +113,8 @@ QString ReadBootloaderReply(int timeoutMs) {
 }
 
 void SendWriteMemoryCommand(const QString& target) {
-    const QString what = target.isEmpty() ? At(BootloaderAddress) : target;
+    const QString what =
+        target.isEmpty() ? QStringLiteral("address ") + Hex8(BootloaderAddress) : target;
     ConsolePrint(QStringLiteral("SEND WRITE COMMAND"));
     const QString command = QStringLiteral("the Write Memory command for ") + what;
     for (std::uint8_t byte : kWriteMemory) {
