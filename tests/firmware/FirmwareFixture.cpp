@@ -12,6 +12,7 @@
 
 void FirmwareFixture::SetUp() {
     EditorFixture::SetUp();
+    if (!UsesScriptedBootloader()) return;
     auto owned = std::make_unique<ScriptedBootloaderDriver>();
     boot = owned.get();
     ftd::InstallDriver(std::move(owned));
@@ -23,8 +24,8 @@ void FirmwareFixture::TearDown() {
     EditorFixture::TearDown();
 }
 
-void FirmwareFixture::OpenBootloader() {
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number(ScriptedBootloaderDriver::kSerial), ftd::FT_OK);
+void FirmwareFixture::OpenBootloader(const QString& serial) {
+    ASSERT_EQ(Open_USB_Device_By_Serial_Number(serial), ftd::FT_OK);
     FirmwareUpgradeMode = true;
     OutBuffer[0] = 0x7F;
     WriteFTDevice(1);
@@ -35,7 +36,7 @@ void FirmwareFixture::StartInBootloader() {
     StartEditor();
     formMain->menuFirmwareUpgradeMode->trigger();
     ASSERT_TRUE(FirmwareUpgradeMode);
-    OpenBootloader();
+    OpenBootloader(DeviceSerialNumber);
     // What a successful synchronisation leaves on the main window.
     formMain->menuStartFirmwareUpgrade->setEnabled(true);
     formMain->btnRequest->setEnabled(false);

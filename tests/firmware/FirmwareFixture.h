@@ -1,6 +1,8 @@
 #pragma once
-// The editor talking to a scripted bootloader: the state Connect leaves in
-// Upgrade Mode when the bootloader answered the synchronisation byte.
+// The editor talking to a bootloader in the state Connect leaves in Upgrade
+// Mode when the bootloader answered the synchronisation byte. By default the
+// bootloader is a scripted one; fixtures that want the virtual pedal's (or a
+// real serial port) say so.
 
 #include <QByteArray>
 #include <QStringList>
@@ -14,10 +16,14 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Opens the bootloader with Upgrade Mode on (no windows).
-    void OpenBootloader();
-    // Starts the editor, ticks Upgrade Mode, connects to the bootloader and
-    // opens the Firmware Upgrade window.
+    // False: keep the fixture's virtual pedal driver (or install another).
+    virtual bool UsesScriptedBootloader() const { return true; }
+
+    // Opens the device with Upgrade Mode on and synchronises with its
+    // bootloader (no windows needed).
+    void OpenBootloader(const QString& serial = ScriptedBootloaderDriver::kSerial);
+    // Starts the editor, ticks Upgrade Mode, connects to the listed device's
+    // bootloader and opens the Firmware Upgrade window.
     void StartInBootloader();
     // Chooses an item of cmbFirmwareChoose as the user does.
     void Choose(const QString& text);
@@ -48,4 +54,6 @@ QByteArray TestImage(int size);
 sim::Bytes ToBytes(const QByteArray& bytes);
 
 // Readable failure output for texts and logs.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
