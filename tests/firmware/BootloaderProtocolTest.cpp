@@ -3,6 +3,7 @@
 
 #include "device/Communication.h"
 #include "firmware/Bootloader.h"
+#include "platform/Resources.h"
 #include "tests/firmware/FirmwareFixture.h"
 
 namespace {
@@ -81,8 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"Empty", 0, {"P num of chunks: 0", "P num of bytes last chunk: 0"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Protocol, TheShippedImageSizeMakes210BlocksEndingWith200Bytes) {
-    const QByteArray image = TestImage(53704);
+TEST_F(Protocol, TheShippedImageMakes210BlocksEndingWith200Bytes) {
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
+    ASSERT_EQ(image.size(), 53704);
     LoadImage(image);
     CaptureConsole();
     SplitFirmwareImage();

@@ -36,11 +36,11 @@ void FirmwareFixture::StartInBootloader() {
     StartEditor();
     formMain->menuFirmwareUpgradeMode->trigger();
     ASSERT_TRUE(FirmwareUpgradeMode);
-    OpenBootloader(DeviceSerialNumber);
-    // What a successful synchronisation leaves on the main window.
-    formMain->menuStartFirmwareUpgrade->setEnabled(true);
-    formMain->btnRequest->setEnabled(false);
-    formMain->btnUpload->setEnabled(false);
+    formMain->menuConnect->trigger();
+    ASSERT_EQ(dialogs->messages,
+              QStringList{"Connection to bootloader succeeded, ready for firmware upgrade"});
+    dialogs->messages.clear();
+    ASSERT_TRUE(formMain->menuStartFirmwareUpgrade->isEnabled());
     formMain->menuStartFirmwareUpgrade->trigger();
     ASSERT_TRUE(formFirmwareUpgrade->isVisible());
 }

@@ -22,8 +22,9 @@ protected:
     // Opens the device with Upgrade Mode on and synchronises with its
     // bootloader (no windows needed).
     void OpenBootloader(const QString& serial = ScriptedBootloaderDriver::kSerial);
-    // Starts the editor, ticks Upgrade Mode, connects to the listed device's
-    // bootloader and opens the Firmware Upgrade window.
+    // Starts the editor, ticks Upgrade Mode, connects (which synchronises
+    // with the listed device's bootloader) and opens the Firmware Upgrade
+    // window, as the user does.
     void StartInBootloader();
     // Chooses an item of cmbFirmwareChoose as the user does.
     void Choose(const QString& text);

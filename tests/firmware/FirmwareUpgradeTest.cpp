@@ -161,8 +161,9 @@ TEST_F(Upgrade, TinyImageRunsTheWholeSequenceInOrder) {
 }
 
 TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
-    const QByteArray image = TestImage(53704);
-    platform::RegisterResource("FIRMWARE_4", image);
+    // The image the editor carries.
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
+    ASSERT_EQ(image.size(), 53704);
     StartInBootloader();
     Choose("Firmware_4");
     QSignalSpy positions(Bar(), &QProgressBar::valueChanged);
@@ -225,7 +226,6 @@ TEST_P(UpgradeFailure, StopsAtTheFailedStepAndStaysReadyForRetry) {
     const FailureCase& c = GetParam();
     BootloaderReplyTimeoutMs = 50;
     BootloaderEraseTimeoutMs = 50;
-    platform::RegisterResource("FIRMWARE_4", TestImage(53704));
     StartInBootloader();
     Choose("Firmware_4");
     boot->Script(c.step, c.occurrence, c.answer);
@@ -295,8 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Upgrade, RetryAfterARefusedBlockCompletesTheUpgrade) {
-    const QByteArray image = TestImage(53704);
-    platform::RegisterResource("FIRMWARE_4", image);
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
     StartInBootloader();
     Choose("Firmware_4");
     boot->Script(Step::WriteData, 100, {Answer::Nack});

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
 #include "device/SerialPortDriver.h"
@@ -38,18 +39,17 @@ protected:
     }
 };
 
-// The pedal's answer to the device information request, as the Request
-// button asks for it.
-void RequestDeviceInformationByHand() {
-    PurgeFTTransmit();
-    SendHexMessage(QStringLiteral("0200"));
-    platform::SleepMs(200);
-    ReadReply();
+// The Request button, which is usable again once the upgrade is over.
+void ExpectRequestReportsVersion4() {
+    ASSERT_TRUE(formMain->btnRequest->isEnabled());
+    formMain->btnRequest->click();
+    ASSERT_EQ(ReplyValues.size(), 81u);
+    EXPECT_EQ(ReplyValues[0], 4);
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: 04");
 }
 
 TEST_F(VirtualBootloader, UpgradeWritesTheImageAndThePedalThenReportsVersion4) {
-    const QByteArray image = TestImage(53704);
-    platform::RegisterResource("FIRMWARE_4", image);
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
     sim::VirtualPedal& pedal = AddPedal();
     pedal.EnterBootloader();
     ASSERT_NE(pedal.FirmwareVersion(), 4);
@@ -76,9 +76,7 @@ TEST_F(VirtualBootloader, UpgradeWritesTheImageAndThePedalThenReportsVersion4) {
                             [](const sim::Bytes& m) { return m.size() == 1; }));
 
     // The pedal now runs the new firmware, which reads its version from the record.
-    RequestDeviceInformationByHand();
-    ASSERT_EQ(ReplyValues.size(), 81u);
-    EXPECT_EQ(ReplyValues[0], 4);
+    ExpectRequestReportsVersion4();
 }
 
 struct SimFailureCase {
@@ -99,7 +97,6 @@ TEST_P(VirtualBootloaderFailure, StopsWithNothingSentAfterTheFailedStep) {
     const SimFailureCase& c = GetParam();
     BootloaderReplyTimeoutMs = 100;
     BootloaderEraseTimeoutMs = 100;
-    platform::RegisterResource("FIRMWARE_4", TestImage(53704));
     sim::VirtualPedal& pedal = AddPedal();
     pedal.EnterBootloader();
     StartInBootloader();
@@ -151,8 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VirtualBootloader, RetryAfterARefusedBlockCompletesTheUpgrade) {
-    const QByteArray image = TestImage(53704);
-    platform::RegisterResource("FIRMWARE_4", image);
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
     sim::VirtualPedal& pedal = AddPedal();
     pedal.EnterBootloader();
     pedal.NackWriteMemory(100);
@@ -213,8 +209,7 @@ TEST_F(PtyBootloader, UpgradeThroughTheSerialPortBackend) {
     ASSERT_FALSE(sim.Path().isEmpty());
     ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{sim.Path()}));
     driver = nullptr;
-    const QByteArray image = TestImage(53704);
-    platform::RegisterResource("FIRMWARE_4", image);
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
 
     StartInBootloader();
     ASSERT_EQ(DeviceSerialNumber, sim.Path());
@@ -227,9 +222,7 @@ TEST_F(PtyBootloader, UpgradeThroughTheSerialPortBackend) {
 
     platform::InstallClock(std::make_unique<SleepingClock>());
     clock = nullptr;
-    RequestDeviceInformationByHand();
-    ASSERT_EQ(ReplyValues.size(), 81u);
-    EXPECT_EQ(ReplyValues[0], 4);
+    ExpectRequestReportsVersion4();
 
     // A standard flasher reads the image back from the bootloader.
     const QString flasher = QStringLiteral("/usr/bin/stm32flash");
