@@ -1,8 +1,11 @@
 // How long the firmware upgrade takes against the virtual pedal answering at
 // the wire rate (11,520 bytes/s), compared with its floor: the sleeps the
-// exchange asks for plus the busy pauses after each data byte, both timed on
-// this machine in this run. Everything above the floor is the editor's own
-// overhead (driver calls, reply waits, logging).
+// exchange asks for plus the busy pauses after each data byte. The pauses are
+// timed one by one as they run: on a shared machine the same loop's speed
+// changes with whatever else runs, and that is not the editor's doing.
+// Everything above the floor is the editor's own overhead (driver calls,
+// reply waits, logging, sleeps that overrun). The pause timed alone, before
+// and after the run, is printed for comparison.
 //
 // The busy pauses alone make a full upgrade spin a core for many seconds, so
 // by default the run writes the first blocks of the image only and estimates
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
@@ -48,12 +52,21 @@ public:
         QElapsedTimer timer;
         timer.start();
         platform::SpinIterations(iterations);
-        busyNs += timer.nsecsElapsed();
+        const std::int64_t ns = timer.nsecsElapsed();
+        busyNs += ns;
+        pauseNs.push_back(ns);
     }
     std::int64_t requestedMs = 0;
     std::int64_t busyPauses = 0;
     std::int64_t busyNs = 0;
+    std::vector<std::int64_t> pauseNs;  // each pause as it ran
 };
+
+double MedianMs(std::vector<std::int64_t> ns) {
+    if (ns.empty()) return 0;
+    std::nth_element(ns.begin(), ns.begin() + static_cast<std::ptrdiff_t>(ns.size() / 2), ns.end());
+    return static_cast<double>(ns[ns.size() / 2]) / 1e6;
+}
 
 struct Totals {
     std::int64_t requestedMs = 0;
@@ -219,11 +232,13 @@ int main(int argc, char** argv) {
 
     const Totals total = Sum(measured);
     const double pauseInRun = total.busyMs / static_cast<double>(total.busyPauses);
+    const double pauseMedian = MedianMs(clock->pauseNs);
     std::printf(
-        "busy pause of %llu empty iterations: %.4f ms on average while the upgrade ran "
-        "(alone, before / after it: %.4f / %.4f ms)\n",
-        static_cast<unsigned long long>(kDataBytePauseIterations), pauseInRun, pauseBefore,
-        pauseAfter);
+        "busy pause of %llu empty iterations, timed one by one while the upgrade ran: mean "
+        "%.4f ms, median %.4f ms;\n  timed alone before / after the run (fastest batch): "
+        "%.4f / %.4f ms\n",
+        static_cast<unsigned long long>(kDataBytePauseIterations), pauseInRun, pauseMedian,
+        pauseBefore, pauseAfter);
     const int runBlocks = static_cast<int>((run.size() + 255) / 256);
     std::printf("\n%s: %d blocks, %lld bytes\n",
                 full ? "measured: the whole upgrade" : "measured: the first blocks of the image",
@@ -233,19 +248,21 @@ int main(int argc, char** argv) {
     Report("record, 2 s, Go", measured.restMs, measured.rest);
     const double totalMs = measured.eraseMs + measured.blocksMs + measured.restMs;
     Report("total", totalMs, total);
-    double ratio = totalMs / Floor(total);
 
+    // What the figures below speak for: the run itself, or the whole upgrade
+    // estimated from it.
+    double durationMs = totalMs;
+    Totals counts = total;
     if (!full) {
         // The whole upgrade's floor: its exact sleeps and pause count, the
         // pauses at the length they had in this run. Its duration: the
         // measured fixed parts and the measured cost per block, the last,
         // shorter block counted by its share of bytes.
-        Totals whole = Sum(dry);
-        whole.busyMs = static_cast<double>(whole.busyPauses) * pauseInRun;
+        counts = Sum(dry);
+        counts.busyMs = static_cast<double>(counts.busyPauses) * pauseInRun;
         const double perBlockMs = measured.blocksMs / runBlocks;
-        const double estimateMs = measured.eraseMs + measured.restMs +
-                                  perBlockMs * static_cast<double>(image.size()) / 256.0;
-        ratio = estimateMs / Floor(whole);
+        durationMs = measured.eraseMs + measured.restMs +
+                     perBlockMs * static_cast<double>(image.size()) / 256.0;
         std::printf(
             "\nwhole upgrade, %d blocks: NOT run (--full runs it), estimated from the "
             "blocks above (%.3f ms each)\n",
@@ -253,11 +270,22 @@ int main(int argc, char** argv) {
         std::printf(
             "  %-16s estimate %8.3f s   floor %8.3f s (sleeps %7.3f s + %5lld busy pauses "
             "%7.3f s)   ratio %.4f\n",
-            "total", estimateMs / 1000, Floor(whole) / 1000,
-            static_cast<double>(whole.requestedMs) / 1000, static_cast<long long>(whole.busyPauses),
-            whole.busyMs / 1000, ratio);
+            "total", durationMs / 1000, Floor(counts) / 1000,
+            static_cast<double>(counts.requestedMs) / 1000,
+            static_cast<long long>(counts.busyPauses), counts.busyMs / 1000,
+            durationMs / Floor(counts));
     }
+    const double ratio = durationMs / Floor(counts);
+    // The same comparison with every pause at its median length charges the
+    // pauses that another program's burst stretched to the editor: the
+    // stricter of the two figures.
+    Totals atMedian = counts;
+    atMedian.busyMs = static_cast<double>(counts.busyPauses) * pauseMedian;
+    const double strictRatio = durationMs / Floor(atMedian);
     std::printf("\ntarget ratio <= 1.10: %s (%.4f, %s)\n", ratio <= 1.10 ? "met" : "NOT met", ratio,
                 full ? "measured" : "estimated for the whole upgrade");
-    return 0;
+    std::printf(
+        "  against a floor with every busy pause at its median length, which also "
+        "charges pauses stretched by other programs to the editor: ratio %.4f\n",
+        strictRatio);
 }
