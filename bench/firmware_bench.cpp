@@ -288,4 +288,5 @@ int main(int argc, char** argv) {
         "  against a floor with every busy pause at its median length, which also "
         "charges pauses stretched by other programs to the editor: ratio %.4f\n",
         strictRatio);
+    return 0;
 }
