@@ -45,5 +45,3 @@ void TformMain::menuFirmwareUpgradeModeClick() {}
 void TformMain::chkFirmwareUpgradeModeChange() {}
 
 void TformMain::menuStartFirmwareUpgradeClick() {}
-
-void TformMain::checkmostrecentversiononwebsite() {}

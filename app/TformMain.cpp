@@ -9,7 +9,9 @@
 #include <QVBoxLayout>
 
 #include "app/AppVersion.h"
+#include "app/LookSettings.h"
 #include "app/TformPrint.h"
+#include "app/UpdateCheck.h"
 #include "app/WrapButton.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
@@ -252,8 +254,7 @@ void TformMain::FormCreate() {
     // The algorithm list from the built-in catalogue.
     // (filled by the algorithm library)
 
-    // The update check: its request and one-shot timer.
-    // (prepared by the update check)
+    PrepareVersionCheck(*this);
 
     CurrentVersion = GetAppVersion();
     menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + CurrentVersion);
@@ -269,8 +270,7 @@ void TformMain::FormCreate() {
         platform::ShowMessage(QStringLiteral("Error creating subfolder: ") + e.message());
     }
 
-    // The Look and MIDI menus and the remembered look.
-    // (built by the look settings)
+    BuildLookAndMidiMenus(*this);
 }
 
 bool TformMain::FormKeyDown(quint16& key, Qt::KeyboardModifiers shift) {

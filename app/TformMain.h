@@ -12,6 +12,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace platform {
+struct HttpResponse;
+}
+
 class TformMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -65,6 +69,13 @@ public:
     bool FormKeyDown(quint16& key, Qt::KeyboardModifiers shift);
     void menuInfoClick();
     void menuSupportClick();
+    // Any item of the look menu / of the MIDI channel menu.
+    void menuLookClickItem(QAction* item);
+    void menuMIDIchannelsClickItem(QAction* item);
+    // The update check: the timer's tick, and the answer of the version page
+    // (false when it was not an answer with status 200).
+    void checkmostrecentversiononwebsite();
+    bool WebRequestCompleted(const platform::HttpResponse& response);
 
     // Handlers whose behaviour lives in other modules.
     void menuScanClick();
@@ -89,7 +100,6 @@ public:
     void menuFirmwareUpgradeModeClick();
     void chkFirmwareUpgradeModeChange();
     void menuStartFirmwareUpgradeClick();
-    void checkmostrecentversiononwebsite();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
