@@ -137,6 +137,14 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Update check stopped: the published version \"\" is not a number"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(EditorFixture, VersionRequestGoesToTheMakersSiteOverHttps) {
+    StartEditor();
+    EXPECT_EQ(VersionRequestUrl.scheme(), "https");
+    EXPECT_EQ(VersionRequestUrl.path(), "/download/quendle-editor-version.php");
+    EXPECT_TRUE(VersionRequestUrl.query().isEmpty());
+    EXPECT_EQ(VersionRequestUrl.host(), QUrl(QStringLiteral(QUENDLE_MAKER_SITE)).host());
+}
+
 TEST_F(UpdateCheck, TimerRunsTheCheckOnceAboutASecondAfterStart) {
     server.Answer(200, "OK", "1.4");
     EXPECT_TRUE(formMain->TimerCheckWebVersion->isActive());
@@ -144,7 +152,10 @@ TEST_F(UpdateCheck, TimerRunsTheCheckOnceAboutASecondAfterStart) {
     QTRY_COMPARE_WITH_TIMEOUT(Caption(), QStringLiteral("New version available: 1.4"), 5000);
     EXPECT_EQ(PublishedVersion, "1.4");
     QTest::qWait(1300);
-    EXPECT_EQ(server.requests.size(), 1);
+    ASSERT_EQ(server.requests.size(), 1);
+    // No headers of our own: the user agent is Qt Network's default.
+    EXPECT_TRUE(server.requests[0].contains("\r\nUser-Agent: Mozilla/5.0\r\n"))
+        << server.requests[0].toStdString();
     EXPECT_FALSE(formMain->TimerCheckWebVersion->isActive());
 }
 
