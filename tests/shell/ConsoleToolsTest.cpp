@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/ConsoleTools.h"
 #include "app/TformPrint.h"
@@ -10,13 +11,6 @@
 #include "tests/support/EditorFixture.h"
 
 namespace {
-
-// The pedal's EEPROM answer: one decimal line per byte.
-sim::Bytes DecimalLines(const std::vector<int>& values) {
-    std::string text;
-    for (int v : values) text += std::to_string(v) + "\r\n";
-    return sim::Bytes(text.begin(), text.end());
-}
 
 class ConsoleTools : public EditorFixture {
 protected:
@@ -47,7 +41,6 @@ TEST_P(EepromRequest, EraseAndReadSendTheRangeAndLogItsSizeFirst) {
     const EepromCase& c = GetParam();
     SetRange(c.start, c.end);
     formPrint->btnEraseEeprom->click();
-    pedal->Send(DecimalLines({1}));
     formPrint->btnReadEEPROM->click();
 
     const QString erase = QString::fromLatin1(c.erase).remove(' ');
@@ -56,7 +49,9 @@ TEST_P(EepromRequest, EraseAndReadSendTheRangeAndLogItsSizeFirst) {
     const QStringList lines = NewConsoleLines();
     ASSERT_GE(lines.size(), 4);
     EXPECT_EQ(lines.mid(0, 4), (QStringList{"5", erase, "5", read}));
-    EXPECT_EQ(clock->sleepLog, (std::vector<int>{100, 200, 10, 10}));
+    ASSERT_GE(clock->sleepLog.size(), 2u);
+    EXPECT_EQ(clock->sleepLog[0], 100);
+    EXPECT_EQ(clock->sleepLog[1], 200);
     EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
@@ -68,21 +63,32 @@ INSTANTIATE_TEST_SUITE_P(
                       EepromCase{"SingleByte", "255", "255", "0B 00 FF 00 FF"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConsoleTools, ReadListsTheValuesNumberedFromTheStartAddress) {
+TEST_F(ConsoleTools, EraseClearsTheRangeAndReadListsItNumberedFromTheStartAddress) {
+    std::fill(pedal->Eeprom().begin(), pedal->Eeprom().end(), 0x00);
+    pedal->Eeprom()[100] = 7;
+    pedal->Eeprom()[101] = 255;
+    SetRange("102", "103");
+    formPrint->btnEraseEeprom->click();
+    EXPECT_EQ(pedal->Eeprom()[101], 255);
+    EXPECT_EQ(pedal->Eeprom()[102], 0xFF);
+    EXPECT_EQ(pedal->Eeprom()[103], 0xFF);
+    EXPECT_EQ(pedal->Eeprom()[104], 0x00);
+    NewConsoleLines();
+
     SetRange("100", "102");
-    pedal->Send(DecimalLines({7, 255, 0}));
     formPrint->btnReadEEPROM->click();
     EXPECT_EQ(NewConsoleLines(), (QStringList{"5", "0C00640066", "num of bytes received: 3",
-                                              "100:    07", "101:    FF", "102:    00"}));
+                                              "100:    07", "101:    FF", "102:    FF"}));
     EXPECT_FALSE(EepromReadActive);
     EXPECT_EQ(EepromStartAddress, 100);
     EXPECT_EQ(EepromEndAddress, 102);
 }
 
 TEST_F(ConsoleTools, WholeEepromIsReadAndListedWithItsAddresses) {
-    std::vector<int> eeprom(16384);
-    for (std::size_t i = 0; i < eeprom.size(); ++i) eeprom[i] = static_cast<int>((i * 7) % 256);
-    pedal->Send(DecimalLines(eeprom));
+    for (std::size_t i = 0; i < pedal->Eeprom().size(); ++i)
+        pedal->Eeprom()[i] = static_cast<std::uint8_t>((i * 7) % 256);
+    // The answer (about 70 KB) comes in many reads.
+    pedal->SetMaxReadSize(4096);
     formPrint->btnReadEEPROM->click();
 
     ASSERT_EQ(ReplyValues.size(), 16384u);
@@ -101,7 +107,7 @@ TEST_F(ConsoleTools, WholeEepromIsReadAndListedWithItsAddresses) {
 
 TEST_F(ConsoleTools, ReadThatFailsStillEndsTheAddressNumbering) {
     // A byte that is no decimal digit before the line end fails the decode.
-    pedal->Send(sim::Bytes{'1', '\r', '\n', ';', '\r', '\n'});
+    pedal->ReplaceNextReply(sim::Bytes{'1', '\r', '\n', ';', '\r', '\n'});
     formPrint->btnReadEEPROM->click();
     EXPECT_EQ(dialogs->messages, QStringList{"'B' is not a valid integer value"});
     EXPECT_FALSE(EepromReadActive);
@@ -114,14 +120,15 @@ TEST_F(ConsoleTools, ReadThatFailsStillEndsTheAddressNumbering) {
 }
 
 TEST_F(ConsoleTools, SecondReadWhileOneIsRunningIsRefused) {
-    QTimer::singleShot(0, formPrint, [this] {
-        formPrint->btnReadEEPROM->click();
-        pedal->Send(DecimalLines({42}));
-    });
+    pedal->Eeprom()[5] = 42;
+    SetRange("5", "5");
+    // The answer is late, so the second click lands while the first waits.
+    pedal->DelayNextReply(50);
+    QTimer::singleShot(0, formPrint, [] { formPrint->btnReadEEPROM->click(); });
     formPrint->btnReadEEPROM->click();
     EXPECT_EQ(Sent().size(), 1u);
-    EXPECT_EQ(NewConsoleLines(), (QStringList{"5", "0C00003FFF", "EEPROM read already running",
-                                              "num of bytes received: 1", "0:    2A"}));
+    EXPECT_EQ(NewConsoleLines(), (QStringList{"5", "0C00050005", "EEPROM read already running",
+                                              "num of bytes received: 1", "5:    2A"}));
 }
 
 struct RefusedRange {
@@ -165,6 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SendCase {
+    const char* name;
     const char* address;
     const char* data;
     const char* bytes;  // nullptr: refused
@@ -178,8 +186,11 @@ TEST_P(RawSend, SendsExactlyFourAndEightHexDigitsAndRefusesTheRest) {
     formPrint->edtData->setText(c.data);
     formPrint->btnSend->click();
     if (c.bytes) {
-        EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes(c.bytes)});
+        const sim::Bytes bytes = HexBytes(c.bytes);
+        EXPECT_EQ(Sent(), std::vector<sim::Bytes>{bytes});
         EXPECT_EQ(NewConsoleLines(), QStringList{QStringLiteral("01") + c.address + c.data});
+        EXPECT_EQ(pedal->ParameterAt(static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2])),
+                  QString::fromLatin1(c.data).toUInt(nullptr, 16));
         EXPECT_TRUE(dialogs->messages.isEmpty());
     } else {
         EXPECT_TRUE(Sent().empty());
@@ -191,12 +202,16 @@ TEST_P(RawSend, SendsExactlyFourAndEightHexDigitsAndRefusesTheRest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Boxes, RawSend,
-    ::testing::Values(SendCase{"0010", "0000007F", "01 00 10 00 00 00 7F"},
-                      SendCase{"00ab", "ffffff80", "01 00 AB FF FF FF 80"},
-                      SendCase{"addr", "data", nullptr},  // as the boxes start
-                      SendCase{"010", "0000007F", nullptr}, SendCase{"00100", "0000007F", nullptr},
-                      SendCase{"0010", "0000007", nullptr}, SendCase{"0010", "0000007G", nullptr},
-                      SendCase{"0010", " 000007F", nullptr}, SendCase{"", "", nullptr}));
+    ::testing::Values(SendCase{"Written", "0010", "0000007F", "01 00 10 00 00 00 7F"},
+                      SendCase{"LowerCase", "00ab", "ffffff80", "01 00 AB FF FF FF 80"},
+                      SendCase{"InitialTexts", "addr", "data", nullptr},
+                      SendCase{"ShortAddress", "010", "0000007F", nullptr},
+                      SendCase{"LongAddress", "00100", "0000007F", nullptr},
+                      SendCase{"ShortData", "0010", "0000007", nullptr},
+                      SendCase{"NotHex", "0010", "0000007G", nullptr},
+                      SendCase{"Space", "0010", " 000007F", nullptr},
+                      SendCase{"Empty", "", "", nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConsoleTools, NoteFrequenciesOfThePicker) {
     QLocale::setDefault(QLocale::c());

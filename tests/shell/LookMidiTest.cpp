@@ -152,6 +152,7 @@ TEST_P(MidiChannel, SendsItsMessageAndLogsBothLines) {
     NewConsoleLines();
     Item(formMain->menuMIDIchannel, c.caption)->trigger();
     EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes(c.bytes)});
+    EXPECT_EQ(driver->Pedal().MidiChannel(), HexBytes(c.bytes)[1]);
     const QString text = QString::fromLatin1(c.bytes).remove(' ');
     EXPECT_EQ(NewConsoleLines(), (QStringList{QStringLiteral("Midi channel: ") + c.caption, text}));
     EXPECT_TRUE(dialogs->messages.isEmpty());
