@@ -4,4 +4,5 @@ list(APPEND QUENDLE_CORE_SOURCES
     device/FtDriver.cpp device/FtDriver.h
     device/SerialPortDriver.cpp device/SerialPortDriver.h)
 list(APPEND QUENDLE_GUI_SOURCES
+    device/Connection.cpp device/Connection.h
     device/DeviceListing.cpp device/DeviceListing.h)
