@@ -41,6 +41,7 @@ bool ApplyLook(int index) {
     const auto sheet = platform::FindResource(QStringLiteral("Style_") + QString::number(index));
     if (!sheet) return false;
     qApp->setStyleSheet(QString::fromUtf8(*sheet));
+    if (formMain) formMain->FitClientArea();
     return true;
 }
 

@@ -54,14 +54,19 @@ TformMain::TformMain(QWidget* parent) : QMainWindow(parent) {
     BuildMenus();
     BuildControls();
     ConnectHandlers();
-    // The client area below the menu bar is fixed; the window cannot be resized.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    FitClientArea();
     qApp->installEventFilter(this);
 }
 
 TformMain::~TformMain() {
     qApp->removeEventFilter(this);
     if (formMain == this) formMain = nullptr;
+}
+
+void TformMain::FitClientArea() {
+    // The client area below the menu bar is fixed; the window cannot be
+    // resized. A look can change the bar's height, so this runs again then.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
 void TformMain::BuildControls() {

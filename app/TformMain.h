@@ -63,6 +63,9 @@ public:
     QAction* menuNewAppVersion;
     QAction* menuSerialNumber;
 
+    // Sizes the window so that the client area under the menu bar keeps its
+    // fixed size (again after a new look).
+    void FitClientArea();
     // Start-up sequence; runs once, before any other window exists.
     void FormCreate();
     // Returns true when the key was consumed (key is then 0).

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/EditorApp.h"
+#include "app/LookSettings.h"
 #include "app/TformMain.h"
 #include "device/D2XXUnit.h"
 #include "platform/Resources.h"
@@ -135,6 +136,22 @@ TEST_F(Looks, FailedSaveIsReportedWithTheLookAlreadyApplied) {
     // The menus still work afterwards.
     Item(formMain->menuLook, "4")->trigger();
     EXPECT_EQ(qApp->styleSheet(), Sheet(4));
+}
+
+TEST_F(EditorFixture, EveryBuiltInLookKeepsTheMainWindowsClientArea) {
+    StartEditor();
+    for (int look = 0; look <= 7; ++look) {
+        // Style_7 has no menu item; only style.txt reaches it.
+        if (look < 7)
+            formMain->menuLook->actions().at(look)->trigger();
+        else
+            ASSERT_TRUE(ApplyLook(7));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(qApp->styleSheet(),
+                  QString::fromUtf8(platform::ReadResource(QStringLiteral("Style_%1").arg(look))));
+        EXPECT_EQ(formMain->centralWidget()->size(), QSize(354, 244)) << "look " << look;
+    }
+    EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
 struct ChannelCase {
