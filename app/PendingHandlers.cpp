@@ -38,8 +38,6 @@ void TformMain::menuLoadIRClick() {}
 
 void TformMain::OnClickEnableAllParameters() {}
 
-void TformMain::menuNoteCutClick() {}
-
 void TformMain::menuFirmwareUpgradeModeClick() {}
 
 void TformMain::chkFirmwareUpgradeModeChange() {}

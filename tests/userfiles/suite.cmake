@@ -1,0 +1,2 @@
+quendle_add_suite(userfiles_tests
+    ${CMAKE_CURRENT_LIST_DIR}/NoteCutTest.cpp)
