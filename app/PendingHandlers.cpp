@@ -30,8 +30,6 @@ void TformMain::effetto_cliccato() {}
 
 void TformMain::move_up_or_down(QKeyEvent*, bool&) {}
 
-void TformMain::menuLoadPresetClick() {}
-
 void TformMain::menuSavePresetClick() {}
 
 void TformMain::menuLoadIRClick() {}

@@ -37,7 +37,9 @@ struct SaveCase {
     std::vector<const char*> clicks;
     const char* message;
 };
-void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SaveCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NoteCutSave : public NoteCut, public ::testing::WithParamInterface<SaveCase> {};
 
