@@ -32,7 +32,9 @@ constexpr int kClientWidth = 354;
 constexpr int kClientHeight = 244;
 
 QFont MainFont() {
-    QFont font(QStringLiteral("Arial"));
+    QFont font;
+    // Arial where it is installed, its metric twin elsewhere.
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPointSizeF(11);
     return font;
 }
@@ -86,7 +88,9 @@ void TformMain::BuildControls() {
     btnAssign = button("btnAssign", QStringLiteral("Assign"), false);
     btnSetFootswitchMode =
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
-    QFont tahoma(QStringLiteral("Tahoma"));
+    QFont tahoma;
+    tahoma.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     tahoma.setPointSizeF(10.5);
     btnSetFootswitchMode->setFont(tahoma);
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);

@@ -28,14 +28,20 @@ VirtualPedal& VirtualPedalDriver::AddDevice(const std::string& serialNumber,
     return *devices_.back()->pedal;
 }
 
-VirtualPedal& VirtualPedalDriver::Pedal(std::size_t index) { return *devices_.at(index)->pedal; }
-
-std::size_t VirtualPedalDriver::AttachedCount() const {
-    return static_cast<std::size_t>(std::count_if(
-        devices_.begin(), devices_.end(), [](const auto& d) { return !d->unplugged; }));
+VirtualPedal& VirtualPedalDriver::Pedal(std::size_t index) {
+    return *devices_.at(index)->pedal;
 }
 
-void VirtualPedalDriver::Unplug(std::size_t index) { devices_.at(index)->unplugged = true; }
+std::size_t VirtualPedalDriver::AttachedCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(devices_.begin(), devices_.end(), [](const auto& d) { return !Gone(*d); }));
+}
+
+void VirtualPedalDriver::Unplug(std::size_t index) {
+    Device& device = *devices_.at(index);
+    device.unplugged = true;
+    device.pedal->PullPlug();
+}
 
 void VirtualPedalDriver::FailNext(const std::string& operation, FT_STATUS status) {
     failNext_[operation] = status;
@@ -59,7 +65,7 @@ bool VirtualPedalDriver::Injected(const std::string& operation, FT_STATUS& statu
 std::vector<VirtualPedalDriver::Device*> VirtualPedalDriver::Attached() {
     std::vector<Device*> attached;
     for (auto& device : devices_)
-        if (!device->unplugged) attached.push_back(device.get());
+        if (!Gone(*device)) attached.push_back(device.get());
     return attached;
 }
 
@@ -67,7 +73,7 @@ FT_STATUS VirtualPedalDriver::Lookup(FT_HANDLE handle, Device*& device) {
     auto it = open_.find(handle);
     if (it == open_.end()) return FT_INVALID_HANDLE;
     device = it->second;
-    return device->unplugged ? FT_IO_ERROR : FT_OK;
+    return Gone(*device) ? FT_IO_ERROR : FT_OK;
 }
 
 FT_STATUS VirtualPedalDriver::ListDeviceCount(std::uint32_t& count) {
@@ -129,8 +135,8 @@ FT_STATUS VirtualPedalDriver::Read(FT_HANDLE handle, void* buffer, std::uint32_t
     if (Injected("Read", status)) return status;
     Device* device = nullptr;
     if ((status = Lookup(handle, device)) != FT_OK) return status;
-    bytesRead = static_cast<std::uint32_t>(
-        device->pedal->Take(static_cast<std::uint8_t*>(buffer), toRead));
+    bytesRead =
+        static_cast<std::uint32_t>(device->pedal->Take(static_cast<std::uint8_t*>(buffer), toRead));
     return FT_OK;
 }
 

@@ -26,7 +26,8 @@ public:
     VirtualPedal& Pedal(std::size_t index = 0);
     std::size_t AttachedCount() const;
     // Pulls the plug: the device leaves the listing and every call on a handle
-    // opened to it fails with an I/O error from now on.
+    // opened to it fails with an I/O error from now on. A pedal that unplugs
+    // itself (an injected fault) is treated the same way.
     void Unplug(std::size_t index = 0);
     // Makes the next call of the named driver operation ("Write", "Read",
     // "GetQueueStatus", "Purge", "Open", "Close", "List") fail with status.
@@ -68,6 +69,7 @@ private:
         std::unique_ptr<VirtualPedal> pedal;
         bool unplugged = false;
     };
+    static bool Gone(const Device& device) { return device.unplugged || device.pedal->Unplugged(); }
     // The device behind an open handle, or the status to return.
     ftd::FT_STATUS Lookup(ftd::FT_HANDLE handle, Device*& device);
     bool Injected(const std::string& operation, ftd::FT_STATUS& status);
