@@ -2,14 +2,6 @@
 // moves its handlers into its own source file.
 #include "app/TformMain.h"
 
-void TformMain::menuScanClick() {}
-
-void TformMain::ConnectOnClick() {}
-
-void TformMain::menuDisconnectClick() {}
-
-void TformMain::btnRequestClick() {}
-
 void TformMain::btnUploadClick() {}
 
 void TformMain::UploadCheckTimerTimer() {}
@@ -26,15 +18,9 @@ void TformMain::btnGetFXInfoClick() {}
 
 void TformMain::btnOpenEffectClick() {}
 
-void TformMain::effetto_cliccato() {}
-
-void TformMain::move_up_or_down(QKeyEvent*, bool&) {}
-
 void TformMain::menuSavePresetClick() {}
 
 void TformMain::menuLoadIRClick() {}
-
-void TformMain::OnClickEnableAllParameters() {}
 
 void TformMain::menuFirmwareUpgradeModeClick() {}
 

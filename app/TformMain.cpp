@@ -14,6 +14,7 @@
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
 #include "device/DeviceListing.h"
+#include "library/Catalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
@@ -253,8 +254,9 @@ void TformMain::FormCreate() {
                            btnSetFootswitchMode, btnSetTuning})
         b->setEnabled(false);
 
-    // The algorithm list from the built-in catalogue.
-    // (filled by the algorithm library)
+    // The algorithm list from the built-in catalogue. A catalogue that cannot
+    // be read is reported and the rest of the start-up still runs.
+    platform::Guard([] { FillCatalogue(); });
 
     // The update check: its request and one-shot timer.
     // (prepared by the update check)

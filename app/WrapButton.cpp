@@ -23,8 +23,8 @@ void WrapButton::paintEvent(QPaintEvent*) {
     const QString caption = option.text;
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
-    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this)
-                           .adjusted(2, 0, -2, 0);
+    // The caption may use nearly the whole face: these buttons are narrow.
+    const QRect area = rect().adjusted(3, 2, -3, -2);
     painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(),
                          caption, QPalette::ButtonText);
 }

@@ -26,12 +26,21 @@ int HexDigit(QChar c) {
     return -1;
 }
 
-void RunPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void RunPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 // Purges the receive side when a read ends, also when it ends with an error.
 struct PurgeReceiveOnExit {
     ~PurgeReceiveOnExit() { PurgeFTReceive(); }
 };
+
+// A wait that ended without a reply drops whatever arrives late, so it cannot
+// become the start of the next reply. The user has already seen why the wait
+// ended, and on a closed device this purge fails too, so it is not reported.
+void DropLateReply() {
+    ftd::Driver().Purge(DeviceHandle, ftd::FT_PURGE_RX);
+}
 
 }  // namespace
 
@@ -44,7 +53,9 @@ QString Hex4(std::uint32_t value) {
 QString Hex8(std::uint32_t value) {
     return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
-QString BytesToHex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); }
+QString BytesToHex(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
 
 int HexTextToOutBuffer(const QString& text, int maxBytes) {
     const int pairs = std::min<int>(static_cast<int>(text.size() / 2),
@@ -73,8 +84,12 @@ void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32
     WriteFTDevice(n);
 }
 
-void CancelPedalWaits() { g_waitsCancelled = true; }
-bool PedalWaitsCancelled() { return g_waitsCancelled || QCoreApplication::closingDown(); }
+void CancelPedalWaits() {
+    g_waitsCancelled = true;
+}
+bool PedalWaitsCancelled() {
+    return g_waitsCancelled || QCoreApplication::closingDown();
+}
 
 bool WaitForReply(int timeoutMs) {
     QElapsedTimer elapsed;
@@ -92,7 +107,10 @@ bool WaitForReply(int timeoutMs) {
 }
 
 bool ReadReply() {
-    if (!WaitForReply()) return false;
+    if (!WaitForReply()) {
+        DropLateReply();
+        return false;
+    }
     PurgeFTTransmit();
     PurgeReceiveOnExit purge;
     // Every read of this reply is kept, so a reply that arrives in several
@@ -103,21 +121,26 @@ bool ReadReply() {
         RunPendingEvents();
         n = ReadFTDevice();
         reply.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
-        if (!FirmwareUpgradeMode) platform::SleepMs(10);
+        // The pause gives the rest of the reply time to come in; after a read
+        // that found nothing the reply is complete and a pause only delays it.
+        if (n > 0 && !FirmwareUpgradeMode) platform::SleepMs(10);
     } while (n > 0 && !PedalWaitsCancelled());
     DecodeReply(reply);
     return true;
 }
 
 QString ReadReplyText(int timeoutMs) {
-    if (!WaitForReply(timeoutMs)) return {};
+    if (!WaitForReply(timeoutMs)) {
+        DropLateReply();
+        return {};
+    }
     QByteArray received;
     std::uint32_t total = 0;
     std::uint32_t n = 0;
     do {
         RunPendingEvents();
         n = ReadFTDevice();
-        if (!FirmwareUpgradeMode) platform::SleepMs(100);
+        if (n > 0 && !FirmwareUpgradeMode) platform::SleepMs(100);
         received.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
         total += n;
     } while (n > 0 && !PedalWaitsCancelled());
@@ -132,39 +155,48 @@ void DecodeReply(const QByteArray& reply) {
     // ("0A"). The scan runs over the hex text of the reply, with 'A' marking
     // the start and 'D' the end of a value, and takes the low digit of each
     // byte before the CR as one decimal digit. Garbage therefore decodes the
-    // way the pedal's own tools always have decoded it.
-    const QByteArray h = reply.toHex().toUpper();
-    const int length = static_cast<int>(h.size());
+    // way the pedal's own tools always have decoded it. Only this reply's
+    // bytes are scanned: a clean buffer holds nothing but zeros after them,
+    // and zeros never mark a value.
+    const QByteArray hex = reply.toHex().toUpper();
+    const char* h = hex.constData();
+    const int length = static_cast<int>(hex.size());
     int start = 0;
-    int count = 0;
+    std::size_t count = 0;
     std::uint8_t last = 0;
     for (int j = 0; j < length; ++j) {
         if (h[j] == 'A') {
             start = j + 1;
         } else if (h[j] == 'D') {
-            QByteArray seg = h.mid(start, j - start);
-            if (!seg.isEmpty()) seg.chop(1);
-            QByteArray digits;
-            if (seg.size() == 2 || seg.size() == 4 || seg.size() == 6)
-                for (int k = 1; k < seg.size(); k += 2) digits.append(seg[k]);
-            if (!digits.isEmpty()) {
-                if (!std::all_of(digits.begin(), digits.end(),
-                                 [](char c) { return c >= '0' && c <= '9'; }))
-                    throw platform::ConversionError(QString::fromLatin1(digits));
-                last = static_cast<std::uint8_t>(digits.toInt() % 256);
+            // The segment up to this 'D', less its last character (the high
+            // digit of the CR byte when the bytes are aligned).
+            const int segment = std::max(0, j - start - 1);
+            if (segment == 2 || segment == 4 || segment == 6) {
+                char digits[3];
+                int value = 0;
+                bool numeric = true;
+                const int n = segment / 2;
+                for (int k = 0; k < n; ++k) {
+                    digits[k] = h[start + 2 * k + 1];
+                    numeric = numeric && digits[k] >= '0' && digits[k] <= '9';
+                    value = value * 10 + (digits[k] - '0');
+                }
+                if (!numeric) throw platform::ConversionError(QString::fromLatin1(digits, n));
+                last = static_cast<std::uint8_t>(value % 256);
             }
+            // A segment of any other length repeats the value before it.
             ++count;
-            ReplyValues.resize(static_cast<std::size_t>(count));
-            ReplyValues[static_cast<std::size_t>(count - 1)] = last;
+            ReplyValues.resize(count);
+            ReplyValues[count - 1] = last;
             if (j < length - 1 && h[j + 1] == 'A') ++j;
             start = j + 1;
         }
     }
     ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(count));
     for (std::size_t k = 0; k < ReplyValues.size(); ++k) {
-        const std::uint32_t number =
-            EepromReadActive ? EepromStartAddress + static_cast<std::uint32_t>(k)
-                             : static_cast<std::uint32_t>(k);
+        const std::uint32_t number = EepromReadActive
+                                         ? EepromStartAddress + static_cast<std::uint32_t>(k)
+                                         : static_cast<std::uint32_t>(k);
         ConsolePrint(QString::number(number) + QStringLiteral(":    ") + Hex2(ReplyValues[k]));
     }
 }

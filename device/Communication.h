@@ -30,12 +30,14 @@ void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32
 // Waits for the first byte of a reply while keeping the GUI alive. Returns
 // false when the wait ended without data: the queue query failed (device
 // closed or unplugged), the application is quitting, or timeoutMs (if not
-// negative) passed.
+// negative) passed. Between turns it sleeps until data may have come, at most
+// a millisecond, so it neither spins a core nor delays the reply.
 bool WaitForReply(int timeoutMs = -1);
 // Waits for the pedal's reply, reads all of it, decodes it into ReplyValues,
 // logs the values and purges the receive side. Returns false when no reply
-// was read (ReplyValues unchanged). A reply whose digits do not convert throws
-// platform::ConversionError after purging the receive side.
+// was read (ReplyValues unchanged; anything that arrives late is dropped). A
+// reply whose digits do not convert throws platform::ConversionError after
+// purging the receive side.
 bool ReadReply();
 // Waits for a reply and returns it as text; in FirmwareUpgradeMode the first
 // byte as two upper-case hex digits. Empty when nothing came.
@@ -52,6 +54,20 @@ QString Hex2(std::uint32_t value);  // two upper-case digits of the low byte
 QString Hex4(std::uint32_t value);  // four digits of the low 16 bits
 QString Hex8(std::uint32_t value);  // eight digits
 QString BytesToHex(const QByteArray& bytes);
+
+// Sets a program-wide flag for the life of a scope and clears it again however
+// the scope ends (ReadBackActive, EepromReadActive), so an error or an aborted
+// wait never leaves it set.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+};
 
 // Runs a long operation at most once at a time: while one runs, a second
 // attempt is refused (acquired() is false) instead of nesting inside it.

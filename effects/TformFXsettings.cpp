@@ -1,10 +1,46 @@
 #include "effects/TformFXsettings.h"
 
-TformFXsettings* formFXsettings = nullptr;
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QShowEvent>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
 
-TformFXsettings::TformFXsettings(QWidget* parent) : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint) {
+#include "app/TformMain.h"
+#include "device/Communication.h"
+#include "device/Connection.h"
+#include "effects/HintsUnit.h"
+#include "library/Catalogue.h"
+#include "platform/Console.h"
+#include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+
+using platform::Guarded;
+
+TformFXsettings* formFXsettings = nullptr;
+bool AllParametersEnabled = false;
+
+namespace {
+
+const QString kRefusal =
+    QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
+
+QFont SettingsFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    return font;
+}
+
+}  // namespace
+
+TformFXsettings::TformFXsettings(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("formFXsettings"));
     setWindowTitle(QStringLiteral("Form1"));
+    setFont(SettingsFont());
+    BuildControls();
+    ConnectHandlers();
+    // A fixed single border: the client area cannot be resized.
     setFixedSize(333, 517);
 }
 
@@ -12,6 +48,398 @@ TformFXsettings::~TformFXsettings() {
     if (formFXsettings == this) formFXsettings = nullptr;
 }
 
-void TformFXsettings::FormCreate() {}
+void TformFXsettings::BuildControls() {
+    auto own = [this](QWidget* w, const char* name) {
+        w->setObjectName(QLatin1String(name));
+        // Each control carries the font itself: a font only inherited from the
+        // window is lost when the look's style sheet is replaced.
+        w->setFont(SettingsFont());
+        controls_.push_back(w);
+        return w;
+    };
+    auto dial = [&](const char* name, const QString& caption, QWidget* parent, QSize size) {
+        auto* d = new QuendleDial(caption, parent);
+        own(d, name);
+        // Wide enough for the caption under the knob.
+        d->setFixedSize(std::max(size.width(), d->sizeHint().width()), size.height());
+        return d;
+    };
+    const QSize mixDial(70, 84);
+    const QSize liveDial(78, 82);
+    auto label = [&](const char* name, const QString& text, QWidget* parent) {
+        auto* l = new QLabel(text, parent);
+        own(l, name);
+        return l;
+    };
+    auto combo = [&](const char* name, QWidget* parent) {
+        auto* c = new QComboBox(parent);
+        own(c, name);
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        return c;
+    };
+    auto frame = [&](const char* name) {
+        auto* f = new QFrame(this);
+        own(f, name);
+        // An outline without fill.
+        f->setFrameShape(QFrame::StyledPanel);
+        f->setAutoFillBackground(false);
+        return f;
+    };
+    auto radio = [&](const char* name, const QString& text) {
+        auto* r = new QRadioButton(text, this);
+        own(r, name);
+        return r;
+    };
 
-void TformFXsettings::SetSettingsEnabled(bool) {}
+    // The display dials and switches, two columns at the left.
+    dialDry = dial("dialDry", QStringLiteral("Dry"), this, mixDial);
+    dialMinus1Oct = dial("dialMinus1Oct", QStringLiteral("-1 OCT"), this, mixDial);
+    dialSubMix = dial("dialSubMix", QStringLiteral("Sub Mix"), this, mixDial);
+    dialMinus2Oct = dial("dialMinus2Oct", QStringLiteral("-2 OCT"), this, mixDial);
+    dialLowPass = dial("dialLowPass", QStringLiteral("Low Pass"), this, mixDial);
+    dialHighPass = dial("dialHighPass", QStringLiteral("High Pass"), this, mixDial);
+    dialRange = dial("dialRange", QStringLiteral("Range"), this, mixDial);
+    swtWave = new QuendleSwitch(QStringLiteral("Wave"), this);
+    own(swtWave, "swtWave");
+    swtSplit = new QuendleSwitch(QStringLiteral("Split"), this);
+    own(swtSplit, "swtSplit");
+
+    // The live dials at the top right.
+    dialInputLevel = dial("dialInputLevel", QStringLiteral("Input Level"), this, liveDial);
+    dialClipWave = dial("dialClipWave", QStringLiteral("Wave Clip"), this, liveDial);
+
+    // Tuning and tracking functions.
+    Rectangle2 = frame("Rectangle2");
+    lblTrackingFunctions =
+        label("lblTrackingFunctions", QStringLiteral("Tracking Functions"), Rectangle2);
+    cmbGuitarTuning = combo("cmbGuitarTuning", Rectangle2);
+    const std::pair<const char*, const char*> tunings[] = {
+        {"itmNoTuningSelected", "No Tuning Selected"},
+        {"itmStandardTuning", "Standard EADGBE"},
+        {"itmDropD", "Drop D (DADGBE)"},
+        {"itmDADGAD", "DADGAD"},
+        {"itmHalfStepDown", "EbAbDbGbBbEb"}};
+    for (const auto& [name, text] : tunings) {
+        cmbGuitarTuning->addItem(QString::fromLatin1(text));
+        cmbGuitarTuning->setItemData(cmbGuitarTuning->count() - 1, QString::fromLatin1(name),
+                                     ItemNameRole);
+    }
+    chkDominantNoteCut = new QCheckBox(QStringLiteral("Dominant Notes Cut"), Rectangle2);
+    own(chkDominantNoteCut, "chkDominantNoteCut");
+    chkHighNoteCut = new QCheckBox(QStringLiteral("High Notes Cut"), Rectangle2);
+    own(chkHighNoteCut, "chkHighNoteCut");
+
+    // The first harmonic and its pitch.
+    Rectangle1 = frame("Rectangle1");
+    dial1stHarmonic =
+        dial("dial1stHarmonic", QStringLiteral("1st Harmonic"), Rectangle1, QSize(76, 76));
+    lblVariableWavePitch =
+        label("lblVariableWavePitch", QStringLiteral("1st Harmonic Pitch"), Rectangle1);
+    lblVariableWavePitch->setWordWrap(true);
+    cmbVariableWavePitch = combo("cmbVariableWavePitch", Rectangle1);
+    cmbVariableWavePitch->setMaxVisibleItems(12);
+    for (int semitones = -12; semitones <= 12; ++semitones) {
+        const QString text =
+            semitones > 0 ? QStringLiteral("+%1").arg(semitones) : QString::number(semitones);
+        const QString name = QStringLiteral("ListBoxItem_%1%2")
+                                 .arg(semitones < 0 ? QLatin1Char('m') : QLatin1Char('p'))
+                                 .arg(std::abs(semitones));
+        cmbVariableWavePitch->addItem(text);
+        cmbVariableWavePitch->setItemData(cmbVariableWavePitch->count() - 1, name, ItemNameRole);
+    }
+    // Nothing is selected until the user or the read-back picks a pitch.
+    cmbVariableWavePitch->setCurrentIndex(-1);
+
+    // Control assignments; their items come with the parameter model.
+    lblAssignControls = label("lblAssignControls", QStringLiteral("Assign Controls"), this);
+    lblAssignCtrlUNO = label("lblAssignCtrlUNO", QStringLiteral("Control I"), this);
+    lblAssignCtrlDUE = label("lblAssignCtrlDUE", QStringLiteral("Control II"), this);
+    lblAssignCtrlTRE = label("lblAssignCtrlTRE", QStringLiteral("Control III"), this);
+    lblAssignCtrlQUATTRO = label("lblAssignCtrlQUATTRO", QStringLiteral("Control IV"), this);
+    lblAssignRemote = label("lblAssignRemote", QStringLiteral("Remote Footswitch"), this);
+    cmbAssignCtrlUNO = combo("cmbAssignCtrlUNO", this);
+    cmbAssignCtrlDUE = combo("cmbAssignCtrlDUE", this);
+    cmbAssignCtrlTRE = combo("cmbAssignCtrlTRE", this);
+    cmbAssignCtrlQUATTRO = combo("cmbAssignCtrlQUATTRO", this);
+    cmbAssignRemote = combo("cmbAssignRemote", this);
+
+    // Footswitch behaviour: two groups of two radio buttons.
+    Label4 = label("Label4", QStringLiteral("Footswitch Short Press:"), this);
+    chkBypassShortPress = radio("chkBypassShortPress", QStringLiteral("Bypass"));
+    chkChangePresetShortPress = radio("chkChangePresetShortPress", QStringLiteral("Change Preset"));
+    Label5 = label("Label5", QStringLiteral("Footswitch Long Press:"), this);
+    chkBypassLongPress = radio("chkBypassLongPress", QStringLiteral("Bypass"));
+    chkChangePresetLongPress = radio("chkChangePresetLongPress", QStringLiteral("Change Preset"));
+    FtswShortPress = new QButtonGroup(this);
+    FtswShortPress->setObjectName(QStringLiteral("FtswShortPress"));
+    FtswShortPress->addButton(chkBypassShortPress);
+    FtswShortPress->addButton(chkChangePresetShortPress);
+    FtswLongPress = new QButtonGroup(this);
+    FtswLongPress->setObjectName(QStringLiteral("FtswLongPress"));
+    FtswLongPress->addButton(chkBypassLongPress);
+    FtswLongPress->addButton(chkChangePresetLongPress);
+    chkBypassShortPress->setChecked(true);
+    chkChangePresetLongPress->setChecked(true);
+
+    // The display controls only show what the pedal reports.
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dialLowPass, dialHighPass,
+             dialRange, dial1stHarmonic, swtWave, swtSplit})
+        w->setEnabled(false);
+
+    // Arrangement.
+    auto* dials = new QGridLayout;
+    dials->setSpacing(2);
+    dials->addWidget(dialDry, 0, 0, Qt::AlignCenter);
+    dials->addWidget(dialMinus1Oct, 0, 1, Qt::AlignCenter);
+    dials->addWidget(dialSubMix, 1, 0, Qt::AlignCenter);
+    dials->addWidget(dialMinus2Oct, 1, 1, Qt::AlignCenter);
+    dials->addWidget(dialLowPass, 2, 0, Qt::AlignCenter);
+    dials->addWidget(dialHighPass, 2, 1, Qt::AlignCenter);
+    dials->addWidget(dialRange, 3, 0, Qt::AlignCenter);
+    auto* switches = new QVBoxLayout;
+    switches->setSpacing(0);
+    switches->addWidget(swtWave, 0, Qt::AlignHCenter);
+    switches->addWidget(swtSplit, 0, Qt::AlignHCenter);
+    dials->addLayout(switches, 3, 1);
+
+    auto* footswitch = new QVBoxLayout;
+    footswitch->setSpacing(2);
+    footswitch->addWidget(Label4);
+    footswitch->addWidget(chkBypassShortPress);
+    footswitch->addWidget(chkChangePresetShortPress);
+    footswitch->addSpacing(6);
+    footswitch->addWidget(Label5);
+    footswitch->addWidget(chkBypassLongPress);
+    footswitch->addWidget(chkChangePresetLongPress);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(6);
+    left->addLayout(dials);
+    left->addSpacing(8);
+    left->addLayout(footswitch);
+    left->addStretch(1);
+
+    auto* live = new QHBoxLayout;
+    live->setSpacing(2);
+    live->addWidget(dialInputLevel, 0, Qt::AlignCenter);
+    live->addWidget(dialClipWave, 0, Qt::AlignCenter);
+
+    auto* tracking = new QVBoxLayout(Rectangle2);
+    tracking->setContentsMargins(6, 4, 6, 6);
+    tracking->setSpacing(3);
+    tracking->addWidget(lblTrackingFunctions);
+    tracking->addWidget(cmbGuitarTuning);
+    tracking->addWidget(chkDominantNoteCut);
+    tracking->addWidget(chkHighNoteCut);
+
+    auto* pitch = new QVBoxLayout;
+    pitch->setSpacing(3);
+    pitch->addStretch(1);
+    pitch->addWidget(lblVariableWavePitch);
+    pitch->addWidget(cmbVariableWavePitch);
+    pitch->addStretch(1);
+    auto* harmonic = new QHBoxLayout(Rectangle1);
+    harmonic->setContentsMargins(5, 4, 6, 4);
+    harmonic->setSpacing(4);
+    harmonic->addWidget(dial1stHarmonic);
+    harmonic->addLayout(pitch, 1);
+
+    auto* assign = new QVBoxLayout;
+    assign->setSpacing(1);
+    assign->addWidget(lblAssignControls);
+    const std::pair<QLabel*, QComboBox*> rows[] = {{lblAssignCtrlUNO, cmbAssignCtrlUNO},
+                                                   {lblAssignCtrlDUE, cmbAssignCtrlDUE},
+                                                   {lblAssignCtrlTRE, cmbAssignCtrlTRE},
+                                                   {lblAssignCtrlQUATTRO, cmbAssignCtrlQUATTRO},
+                                                   {lblAssignRemote, cmbAssignRemote}};
+    for (const auto& [caption, list] : rows) {
+        assign->addSpacing(2);
+        assign->addWidget(caption);
+        assign->addWidget(list);
+    }
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(6);
+    right->addLayout(live);
+    right->addWidget(Rectangle2);
+    right->addWidget(Rectangle1);
+    right->addSpacing(2);
+    right->addLayout(assign);
+    right->addStretch(1);
+
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->setSpacing(8);
+    outer->addLayout(left, 0);
+    outer->addLayout(right, 1);
+}
+
+void TformFXsettings::ConnectHandlers() {
+    connect(dialInputLevel, &QuendleDial::angleChanged, this,
+            Guarded([this] { OnChange_dialInputLevel(); }));
+    connect(dialClipWave, &QuendleDial::angleChanged, this,
+            Guarded([this] { dialClipWaveChange(); }));
+    connect(dialDry, &QuendleDial::angleChanged, this, Guarded([this] { dialDryChange(); }));
+    connect(dialSubMix, &QuendleDial::angleChanged, this, Guarded([this] { dialSubMixChange(); }));
+    connect(dialMinus1Oct, &QuendleDial::angleChanged, this,
+            Guarded([this] { dialMinus1OctChange(); }));
+    connect(dialMinus2Oct, &QuendleDial::angleChanged, this,
+            Guarded([this] { dialMinus2OctChange(); }));
+    connect(cmbVariableWavePitch, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { VariWavePitchOnChange(); }));
+
+    connect(cmbAssignCtrlUNO, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { ControlUNOassignOnChange(); }));
+    connect(cmbAssignCtrlDUE, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { ControlDUEassignOnChange(); }));
+    connect(cmbAssignCtrlTRE, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { ControlTREassignOnChange(); }));
+    connect(cmbAssignCtrlQUATTRO, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { ControlQUATTROAssignOnChange(); }));
+    connect(cmbAssignRemote, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { RemoteAssignOnChange(); }));
+    connect(cmbGuitarTuning, &QComboBox::currentIndexChanged, this,
+            Guarded([this] { cmbGuitarTuningChange(); }));
+    connect(chkDominantNoteCut, &QCheckBox::toggled, this,
+            Guarded([this] { chkDominantNoteCutChange(); }));
+    connect(chkHighNoteCut, &QCheckBox::toggled, this, Guarded([this] { chkHighNoteCutChange(); }));
+}
+
+void TformFXsettings::FormCreate() {
+    BuildParameterModel();
+
+    for (int control = 0; control < AssignableControlCount; ++control) {
+        QComboBox* list = AssignmentList(control);
+        for (AssignmentListItem* item : AssignmentListItems(control))
+            list->addItem(item->text, QVariant::fromValue(item));
+        list->setCurrentIndex(0);
+    }
+
+    dialInputLevel->setToolTip(HintInputLevel);
+    chkDominantNoteCut->setToolTip(HintDominantNotesCut);
+    chkHighNoteCut->setToolTip(HintHighNotesCut);
+    cmbGuitarTuning->setCurrentIndex(0);
+}
+
+QComboBox* TformFXsettings::AssignmentList(int control) const {
+    switch (control) {
+        case CtrlI:
+            return cmbAssignCtrlUNO;
+        case CtrlII:
+            return cmbAssignCtrlDUE;
+        case CtrlIII:
+            return cmbAssignCtrlTRE;
+        case CtrlIV:
+            return cmbAssignCtrlQUATTRO;
+        case RemoteFootswitch:
+            return cmbAssignRemote;
+    }
+    return nullptr;
+}
+
+AssignmentListItem* TformFXsettings::SelectedAssignmentItem(const QComboBox* list) {
+    if (!list || list->currentIndex() < 0) return nullptr;
+    return list->currentData(AssignmentItemRole).value<AssignmentListItem*>();
+}
+
+void TformFXsettings::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Every show reads the selected algorithm's addresses; a show that
+    // ShowForSelectedAlgorithm makes has done so already (so that a bad image
+    // stops the click instead of showing a half-read window), and a window
+    // coming back from the task bar is not a new show.
+    if (!event->spontaneous() && !formShowDone_) platform::Guard([this] { FormShow(); });
+}
+
+void TformFXsettings::FormShow() {
+    const QString name = ResourceNameFor(SelectedAlgorithmName);
+    ConsolePrint(QStringLiteral("resource name: ") + name);
+    LoadResourceLines(name);
+    const QString image = ResourceLines.value(0);
+    ConsolePrint(image);
+    ReadParameterAddresses(image);
+}
+
+void TformFXsettings::ShowForSelectedAlgorithm() {
+    if (isVisible()) close();
+    // Beside the main window: our frame's left edge where the main window's
+    // frame ends, tops aligned. Both sides use frame geometry, which is also
+    // what move() places, so title bars and borders do not shift the window.
+    const QRect main = formMain->frameGeometry();
+    move(main.x() + main.width(), main.y());
+    FormShow();
+    formShowDone_ = true;
+    show();
+    formShowDone_ = false;
+    setWindowTitle(SelectedAlgorithmName);
+}
+
+void TformFXsettings::SetSettingsEnabled(bool enabled) {
+    for (QWidget* w : controls_) w->setEnabled(enabled);
+    for (QWidget* w : controls_) {
+        auto* list = qobject_cast<QComboBox*>(w);
+        if (!list) continue;
+        auto* model = qobject_cast<QStandardItemModel*>(list->model());
+        if (!model) continue;
+        for (int row = 0; row < model->rowCount(); ++row) model->item(row)->setEnabled(enabled);
+        for (int i = 0; i < list->count(); ++i)
+            if (auto* item = list->itemData(i, AssignmentItemRole).value<AssignmentListItem*>())
+                item->enabled = enabled;
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dialLowPass, dialHighPass,
+             dialRange, dial1stHarmonic, swtWave, swtSplit})
+        w->setEnabled(false);
+}
+
+std::uint32_t TformFXsettings::WriteDialParameter(QuendleDial* dial, ParameterRef parameter) {
+    // A dial left in the dead quarter jumps to the nearer end of its arc (which
+    // runs its change handler, as every move does).
+    dial->setAngle(SnapDialAngle(dial->angle()));
+    const std::uint32_t value = DialAngleToValue(dial->angle());
+    SendHexMessage(QStringLiteral("01") + Hex4(parameter.address()) + Hex8(value));
+    return value;
+}
+
+bool TformFXsettings::RefusedWhileAssigned(const assignable_parameter& parameter) {
+    if (!parameter.is_assigned || ReadBackActive) return false;
+    platform::ShowMessage(kRefusal);
+    return true;
+}
+
+void TformFXsettings::OnChange_dialInputLevel() {
+    if (!paramInputLevel || RefusedWhileAssigned(*paramInputLevel)) return;
+    paramInputLevel->value = WriteDialParameter(dialInputLevel, *paramInputLevel);
+}
+
+void TformFXsettings::dialClipWaveChange() {
+    if (!paramWaveClip || RefusedWhileAssigned(*paramWaveClip)) return;
+    paramWaveClip->value = WriteDialParameter(dialClipWave, *paramWaveClip);
+}
+
+void TformFXsettings::dialDryChange() {
+    if (paramDry) paramDry->value = WriteDialParameter(dialDry, *paramDry);
+}
+
+void TformFXsettings::dialSubMixChange() {
+    if (paramSubMix) paramSubMix->value = WriteDialParameter(dialSubMix, *paramSubMix);
+}
+
+void TformFXsettings::dialMinus1OctChange() {
+    if (paramMinus1Oct) paramMinus1Oct->value = WriteDialParameter(dialMinus1Oct, *paramMinus1Oct);
+}
+
+void TformFXsettings::dialMinus2OctChange() {
+    if (paramMinus2Oct) paramMinus2Oct->value = WriteDialParameter(dialMinus2Oct, *paramMinus2Oct);
+}
+
+void TformFXsettings::VariWavePitchOnChange() {
+    if (!paramHarmonicPitch || RefusedWhileAssigned(*paramHarmonicPitch)) return;
+    const int index = cmbVariableWavePitch->currentIndex();
+    // Nothing selected: there is no pitch to send.
+    if (index < 0 || index >= static_cast<int>(PitchTable.size())) return;
+    const std::uint32_t value = PitchTable[static_cast<std::size_t>(index)];
+    SendHexMessage(QStringLiteral("01") + Hex4(paramHarmonicPitch->address) + Hex8(value));
+    paramHarmonicPitch->value = value;
+}

@@ -1,3 +1,10 @@
+list(APPEND QUENDLE_CORE_SOURCES
+    effects/ParameterModel.cpp effects/ParameterModel.h)
 list(APPEND QUENDLE_GUI_SOURCES
+    effects/HintsUnit.cpp effects/HintsUnit.h
+    effects/MainWindowSettings.cpp
+    effects/PendingSettingsHandlers.cpp
+    effects/QuendleDial.cpp effects/QuendleDial.h
+    effects/QuendleSwitch.cpp effects/QuendleSwitch.h
     effects/TformFXsettings.cpp effects/TformFXsettings.h
     effects/TformNoteTrackingFilter.cpp effects/TformNoteTrackingFilter.h)

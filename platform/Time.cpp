@@ -1,6 +1,7 @@
 #include "platform/Time.h"
 
 #include <QThread>
+#include <atomic>
 
 namespace platform {
 namespace {
@@ -21,8 +22,13 @@ std::unique_ptr<Clock>& Installed() {
 }  // namespace
 
 void SpinIterations(std::uint64_t iterations) {
-    // The volatile counter keeps the optimiser from removing the loop.
-    for (volatile std::uint64_t i = 0; i < iterations; i = i + 1) {
+    for (std::uint64_t i = 0; i < iterations; ++i) {
+        // An empty statement the optimiser must keep, so the pause stays a pause.
+#if defined(__GNUC__)
+        __asm__ __volatile__("" ::: "memory");
+#else
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+#endif
     }
 }
 

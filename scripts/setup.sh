@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6-dev
-  qt6-qpa-plugins libgl-dev
+  qt6-qpa-plugins libqt6svg6 libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth stm32flash
   desktop-file-utils appstream dpkg-dev file

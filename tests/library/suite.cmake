@@ -1,0 +1,2 @@
+quendle_add_suite(library_tests
+    ${CMAKE_CURRENT_LIST_DIR}/CatalogueTest.cpp)

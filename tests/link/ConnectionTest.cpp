@@ -1,0 +1,585 @@
+// Scan, Connect, Disconnect and Request through the real main window against
+// the virtual pedal.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/TformMain.h"
+#include "app/TformPrint.h"
+#include "device/Communication.h"
+#include "device/Connection.h"
+#include "device/D2XXUnit.h"
+#include "tests/link/LinkSupport.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+using namespace linktest;
+
+// Cases show their names in test listings.
+template <class Case>
+auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) {
+    return os << c.name;
+}
+
+constexpr const char* kStartState = "UpgradeModeBox Scan Connect";
+constexpr const char* kConnectedState = "Upload Request OpenFX Disconnect";
+constexpr const char* kDisconnectedState = "Scan Connect";
+
+class Link : public EditorFixture {
+protected:
+    // The link's start-up state, also when the cases share one process.
+    void SetUp() override {
+        EditorFixture::SetUp();
+        DeviceConnected = false;
+        ReadBackActive = false;
+        ReplyValues.clear();
+        DeviceSerialNumber.clear();
+    }
+
+    void Start() {
+        StartEditor();
+        console =
+            std::make_unique<ConsoleRecorder>([](const QString& line, platform::Scroll scroll) {
+                if (formPrint) formPrint->AddLine(line, scroll == platform::Scroll::ToEnd);
+            });
+    }
+
+    // The controls the connection state drives, named as on screen, that
+    // are enabled now.
+    static QString EnabledControls() {
+        const std::pair<const char*, bool> controls[] = {
+            {"Upload", formMain->btnUpload->isEnabled()},
+            {"Request", formMain->btnRequest->isEnabled()},
+            {"OpenFX", formMain->btnOpenEffect->isEnabled()},
+            {"Assign", formMain->btnAssign->isEnabled()},
+            {"SaveParameters", formMain->btnSaveParameters->isEnabled()},
+            {"SetFootswitchMode", formMain->btnSetFootswitchMode->isEnabled()},
+            {"SetTuning", formMain->btnSetTuning->isEnabled()},
+            {"UpgradeModeBox", formMain->chkFirmwareUpgradeMode->isEnabled()},
+            {"Scan", formMain->menuScan->isEnabled()},
+            {"Connect", formMain->menuConnect->isEnabled()},
+            {"Disconnect", formMain->menuDisconnect->isEnabled()},
+            {"StartFirmwareUpgrade", formMain->menuStartFirmwareUpgrade->isEnabled()},
+        };
+        QStringList enabled;
+        for (const auto& [name, on] : controls)
+            if (on) enabled << QLatin1String(name);
+        return enabled.join(QLatin1Char(' '));
+    }
+
+    static void Scan() { formMain->menuScan->trigger(); }
+    static void Connect() { formMain->menuConnect->trigger(); }
+    static void Disconnect() { formMain->menuDisconnect->trigger(); }
+    static void ClickRequest() { QTest::mouseClick(formMain->btnRequest, Qt::LeftButton); }
+
+    // The lines a Request adds after the value listing.
+    QStringList IdentityLines() const {
+        QStringList lines;
+        for (const QString& line : console->Texts())
+            if (line.startsWith("Firmware Version") || line.startsWith("Algorithm version") ||
+                line.startsWith("Effect Number") || line.startsWith("Settings read-back"))
+                lines << line;
+        return lines;
+    }
+
+    // Runs action after delayMs while the handler started by start waits.
+    static void During(int delayMs, std::function<void()> action,
+                       const std::function<void()>& start) {
+        QTimer::singleShot(delayMs, formMain, std::move(action));
+        start();
+    }
+
+    std::unique_ptr<ConsoleRecorder> console;
+};
+
+const QStringList kIdentity0C0008{"Firmware Version: 0C", "Algorithm version: 0008",
+                                  "Effect Number: 01"};
+
+// ---------------------------------------------------------------------------
+
+struct ScanCase {
+    const char* name;
+    bool unplugFirst;  // the bridge listed at start is gone by the time of the Scan
+    std::vector<std::pair<std::string, std::string>> added;
+    QStringList log;
+    QStringList boxes;
+    QString labelAtFirstBox;
+    QString label;
+    QString selected;
+};
+
+class ScanDevicesTest : public Link, public ::testing::WithParamInterface<ScanCase> {};
+
+TEST_P(ScanDevicesTest, LogsListsAndSelectsTheLastDevice) {
+    const ScanCase& c = GetParam();
+    AddPedal("QM0");
+    Start();
+    if (c.unplugFirst) driver->Unplug(0);
+    for (const auto& [serial, description] : c.added) AddPedal(serial, description);
+    QStringList labelsAtBoxes;
+    dialogs->onMessage = [&](const QString&) { labelsAtBoxes << formMain->lblDeviceName->text(); };
+
+    Scan();
+    EXPECT_EQ(console->Texts(), c.log);
+    EXPECT_EQ(dialogs->messages, c.boxes);
+    ASSERT_FALSE(labelsAtBoxes.isEmpty());
+    EXPECT_EQ(labelsAtBoxes.front(), c.labelAtFirstBox);
+    EXPECT_EQ(formMain->lblDeviceName->text(), c.label);
+    EXPECT_EQ(DeviceSerialNumber, c.selected);
+    EXPECT_EQ(formMain->menuSerialNumber->text(), "Serial Number: QM0");
+    EXPECT_EQ(EnabledControls(), kStartState);
+
+    // Connect opens the device the Scan selected.
+    dialogs->messages.clear();
+    Connect();
+    EXPECT_EQ(QString::fromStdString(driver->LastOpenedSerial()), c.selected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, ScanDevicesTest,
+    ::testing::Values(
+        ScanCase{"NoDevice",
+                 true,
+                 {},
+                 {"FT device count: 0"},
+                 {"No device found"},
+                 "Device Name",
+                 "No device found",
+                 "QM0"},
+        // The bridge's description, not the product name the start-up shows.
+        ScanCase{"OneBridge",
+                 true,
+                 {{"QM1", "FT230X Basic UART"}},
+                 {"FT device count: 1", "FT_Device_String: QM1"},
+                 {"FT230X Basic UART found, click Connect"},
+                 "FT230X Basic UART",
+                 "FT230X Basic UART",
+                 "QM1"},
+        ScanCase{"TwoBridges",
+                 false,
+                 {{"QM2", "Other Bridge"}},
+                 {"FT device count: 2", "FT_Device_String: QM0", "FT_Device_String: QM2"},
+                 {"FT230X Basic UART found, click Connect", "Other Bridge found, click Connect"},
+                 "FT230X Basic UART",
+                 "Other Bridge",
+                 "QM2"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+
+TEST_F(Link, ConnectDisconnectConnectFollowsTheStateTable) {
+    AddPedal("QMK3TEST");
+    Start();
+    EXPECT_EQ(EnabledControls(), kStartState);
+
+    Connect();
+    EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3 connected");
+    EXPECT_EQ(EnabledControls(), kConnectedState);
+    EXPECT_TRUE(DeviceConnected);
+    EXPECT_TRUE(driver->IsOpen());
+    EXPECT_EQ(driver->BaudRate(), 115200u);
+    EXPECT_EQ(driver->WordLength(), 8);
+    EXPECT_EQ(driver->StopBits(), 0);
+    EXPECT_EQ(driver->Parity(), 0);
+    ASSERT_EQ(console->lines.size(), 3u);
+    EXPECT_EQ(console->Texts(), (QStringList{"serial number: QMK3TEST", "FT_HANDLE: 0x00A70000",
+                                             "baud rate = 115200"}));
+    EXPECT_EQ(console->lines[1].scroll, platform::Scroll::ToEnd);
+    EXPECT_EQ(console->lines[2].scroll, platform::Scroll::None);  // a direct line
+    EXPECT_TRUE(Sent().empty());
+
+    Disconnect();
+    EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3 ");
+    EXPECT_EQ(EnabledControls(), kDisconnectedState);
+    EXPECT_FALSE(DeviceConnected);
+    EXPECT_FALSE(driver->IsOpen());
+
+    Connect();
+    EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3  connected");
+    EXPECT_EQ(EnabledControls(), kConnectedState);
+    EXPECT_TRUE(DeviceConnected);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+TEST_F(Link, FailedCloseKeepsTheConnectedState) {
+    AddPedal("QMK3TEST");
+    Start();
+    Connect();
+    driver->FailNext("Close", ftd::FT_IO_ERROR);
+    Disconnect();
+    EXPECT_EQ(dialogs->messages, QStringList{"FT_Close - General IO error..."});
+    EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3 connected");
+    EXPECT_EQ(EnabledControls(), kConnectedState);
+    EXPECT_TRUE(DeviceConnected);
+}
+
+struct ConnectFailure {
+    const char* name;
+    bool listedAtStart;
+    std::function<void(sim::VirtualPedalDriver&)> fault;
+    std::string openedSerial;
+    QString box;
+};
+
+class ConnectFails : public Link, public ::testing::WithParamInterface<ConnectFailure> {};
+
+TEST_P(ConnectFails, LeavesEveryControlAsItWas) {
+    const ConnectFailure& c = GetParam();
+    if (c.listedAtStart) AddPedal("QMK3TEST");
+    Start();
+    if (!c.listedAtStart) AddPedal("QMK3TEST");  // plugged in later, never listed
+    c.fault(*driver);
+    const QString label = formMain->lblDeviceName->text();
+
+    Connect();
+    EXPECT_EQ(driver->LastOpenedSerial(), c.openedSerial);
+    EXPECT_EQ(dialogs->messages, QStringList{c.box});
+    EXPECT_EQ(formMain->lblDeviceName->text(), label);
+    EXPECT_EQ(EnabledControls(), kStartState);
+    EXPECT_FALSE(DeviceConnected);
+    EXPECT_EQ(console->Texts(), QStringList{QStringLiteral("serial number: ") +
+                                            QString::fromStdString(c.openedSerial)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ConnectFails,
+    ::testing::Values(
+        ConnectFailure{"NothingListed", false, [](sim::VirtualPedalDriver&) {}, "",
+                       "Open_USB_Device_By_Serial_Number - Device not found..."},
+        ConnectFailure{"Unplugged", true, [](sim::VirtualPedalDriver& d) { d.Unplug(0); },
+                       "QMK3TEST", "Open_USB_Device_By_Serial_Number - Device not found..."},
+        ConnectFailure{
+            "InUse", true,
+            [](sim::VirtualPedalDriver& d) { d.FailNext("Open", ftd::FT_DEVICE_NOT_OPENED); },
+            "QMK3TEST", "Open_USB_Device_By_Serial_Number - Device not opened..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+
+struct SyncCase {
+    const char* name;
+    bool plugged;
+    std::function<void(sim::VirtualPedal&)> pedalState;
+    QString received;
+    QStringList boxes;
+    QString state;
+    bool connected;
+};
+
+class BootloaderSync : public Link, public ::testing::WithParamInterface<SyncCase> {};
+
+TEST_P(BootloaderSync, ReportsTheAnswerAndSetsTheControls) {
+    const SyncCase& c = GetParam();
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    Start();
+    if (!c.plugged) driver->Unplug(0);
+    FirmwareUpgradeMode = true;
+    c.pedalState(pedal);
+
+    Connect();
+    EXPECT_EQ(dialogs->messages, c.boxes);
+    EXPECT_EQ(EnabledControls(), c.state);
+    EXPECT_EQ(DeviceConnected, c.connected);
+    ASSERT_FALSE(console->lines.empty());
+    EXPECT_EQ(console->lines.back().text, c.received);
+    EXPECT_EQ(console->lines.back().scroll, platform::Scroll::None);
+    if (c.plugged) {
+        EXPECT_EQ(Sent(), std::vector<sim::Bytes>{{0x7F}});  // no purge before it
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, BootloaderSync,
+    ::testing::Values(SyncCase{"Acknowledged",
+                               true,
+                               [](sim::VirtualPedal& p) { p.EnterBootloader(); },
+                               "received Byte: 79",
+                               {"Connection to bootloader succeeded, ready for firmware upgrade"},
+                               "OpenFX Disconnect StartFirmwareUpgrade",
+                               true},
+                      SyncCase{"Refused",
+                               true,
+                               [](sim::VirtualPedal& p) {
+                                   p.EnterBootloader();
+                                   p.FailBootloaderStep(0, {sim::BootFault::Nack});
+                               },
+                               "received Byte: 1F",
+                               {"Connection to bootloader failed"},
+                               kConnectedState,
+                               true},
+                      // The handshake runs on the device that did not open and fails.
+                      SyncCase{
+                          "OpenFailed",
+                          false,
+                          [](sim::VirtualPedal& p) { p.EnterBootloader(); },
+                          "received Byte: ",
+                          {"Open_USB_Device_By_Serial_Number - Device not found...",
+                           "FT_Write - Invalid handle...", "FT_GetQueueStatus - Invalid handle...",
+                           "Connection to bootloader failed"},
+                          kStartState,
+                          false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The pedal runs its effect, not its bootloader, and never answers the sync byte.
+TEST_F(Link, DisconnectDuringTheBootloaderWaitLeavesTheLinkDisconnected) {
+    AddPedal("QMK3TEST");
+    Start();
+    FirmwareUpgradeMode = true;
+    During(
+        20, [] { Disconnect(); }, [] { Connect(); });
+    EXPECT_EQ(dialogs->messages, (QStringList{"FT_GetQueueStatus - Invalid handle...",
+                                              "Connection to bootloader failed"}));
+    EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3 ");
+    EXPECT_EQ(EnabledControls(), kDisconnectedState);
+    EXPECT_FALSE(DeviceConnected);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(Link, RequestShowsTheIdentityAndEnablesTheSettingButtons) {
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    Start();
+    Connect();
+    console->lines.clear();
+
+    ClickRequest();
+    EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
+    EXPECT_EQ(clock->sleepLog.front(), 200);
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: 0C");
+    EXPECT_EQ(IdentityLines(), kIdentity0C0008);
+    EXPECT_EQ(console->lines.front().text, "num of bytes received: 81");
+    const auto info = pedal.DeviceInformation();
+    EXPECT_EQ(ReplyValues, std::vector<std::uint8_t>(info.begin(), info.end()));
+    EXPECT_EQ(EnabledControls(),
+              "Upload Request OpenFX Assign SaveParameters SetFootswitchMode SetTuning Disconnect");
+    EXPECT_FALSE(ReadBackActive);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+
+    // The next query replaces the identity.
+    pedal.SetFirmwareVersion(255);
+    ClickRequest();
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: FF");
+    EXPECT_EQ(FirmwareVersion, "FF");
+
+    // Disconnect leaves only Set Tuning of the four.
+    Disconnect();
+    EXPECT_EQ(EnabledControls(), "SetTuning Scan Connect");
+}
+
+struct ShortReplyCase {
+    const char* name;
+    std::function<void(sim::VirtualPedal&)> fault;
+    QStringList lines;
+    QString label;
+};
+
+class ShortReply : public Link, public ::testing::WithParamInterface<ShortReplyCase> {};
+
+TEST_P(ShortReply, ShowsWhatItHasAndSkipsTheReadBack) {
+    const ShortReplyCase& c = GetParam();
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    Start();
+    Connect();
+    c.fault(pedal);
+
+    ClickRequest();
+    EXPECT_EQ(IdentityLines(), c.lines);
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), c.label);
+    EXPECT_FALSE(ReadBackActive);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(EnabledControls(),
+              "Upload Request OpenFX Assign SaveParameters SetFootswitchMode SetTuning Disconnect");
+}
+
+// Cuts the pedal's next answer after its first n lines.
+std::function<void(sim::VirtualPedal&)> FirstLines(std::size_t n) {
+    return [n](sim::VirtualPedal& p) {
+        const auto info = p.DeviceInformation();
+        p.TruncateNextReply(
+            DecimalLines({info.begin(), info.begin() + static_cast<std::ptrdiff_t>(n)}).size());
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ShortReply,
+    ::testing::Values(
+        // No carriage return before any reply of the run: nothing to show.
+        ShortReplyCase{"NoValues",
+                       [](sim::VirtualPedal& p) { p.ReplaceNextReply(Text("12")); },
+                       {"Firmware Version: not in the reply", "Algorithm version: not in the reply",
+                        "Effect Number: not in the reply",
+                        "Settings read-back skipped: the reply has 0 of 81 values"},
+                       "Firmware Version: "},
+        ShortReplyCase{"OneValue",
+                       [](sim::VirtualPedal& p) {
+                           p.SetFirmwareVersion(255);
+                           FirstLines(1)(p);
+                       },
+                       {"Firmware Version: FF", "Algorithm version: not in the reply",
+                        "Effect Number: not in the reply",
+                        "Settings read-back skipped: the reply has 1 of 81 values"},
+                       "Firmware Version: FF"},
+        ShortReplyCase{"IdentityOnly", FirstLines(4),
+                       kIdentity0C0008 +
+                           QStringList{"Settings read-back skipped: the reply has 4 of 81 values"},
+                       "Firmware Version: 0C"},
+        ShortReplyCase{"LastValueMissing", FirstLines(80),
+                       kIdentity0C0008 +
+                           QStringList{"Settings read-back skipped: the reply has 80 of 81 values"},
+                       "Firmware Version: 0C"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Link, ReplySplitOverSeveralReadsIsShownWhole) {
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    Start();
+    Connect();
+    // Each piece is readable only once the one before it has been read.
+    for (std::size_t cut : {2, 7, 150}) pedal.SplitNextReplyAfter(cut);
+
+    ClickRequest();
+    const auto info = pedal.DeviceInformation();
+    EXPECT_EQ(ReplyValues, std::vector<std::uint8_t>(info.begin(), info.end()));
+    EXPECT_FALSE(pedal.HasUndelivered());
+    EXPECT_EQ(IdentityLines(), kIdentity0C0008);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+TEST_F(Link, UnconvertibleReplyEndsTheRequestAndTheNextOneWorks) {
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    Start();
+    Connect();
+    pedal.ReplaceNextReply(Text("12\r\n0\r\n8\r\nK\r\n"));
+
+    ClickRequest();
+    EXPECT_EQ(dialogs->messages, QStringList{"'B' is not a valid integer value"});
+    EXPECT_TRUE(IdentityLines().isEmpty());
+    EXPECT_FALSE(ReadBackActive);
+    EXPECT_EQ(EnabledControls(), kConnectedState);
+
+    ClickRequest();
+    EXPECT_EQ(IdentityLines(), kIdentity0C0008);
+    EXPECT_EQ(dialogs->messages.size(), 1);
+}
+
+struct WaitEnd {
+    const char* name;
+    std::function<void(sim::VirtualPedalDriver&)> event;
+    QString box;
+    QString state;
+    bool connected;
+};
+
+class WaitEndsOn : public Link, public ::testing::WithParamInterface<WaitEnd> {};
+
+TEST_P(WaitEndsOn, RequestStopsAndRestoresItsFlags) {
+    const WaitEnd& c = GetParam();
+    AddPedal("QMK3TEST").SwallowNextReply();
+    Start();
+    Connect();
+    bool readBackWhileWaiting = false;
+    bool requestEnabledWhileWaiting = true;
+
+    During(
+        20,
+        [&] {
+            readBackWhileWaiting = ReadBackActive;
+            requestEnabledWhileWaiting = formMain->btnRequest->isEnabled();
+            c.event(*driver);
+        },
+        [] { ClickRequest(); });
+    EXPECT_TRUE(readBackWhileWaiting);
+    EXPECT_FALSE(requestEnabledWhileWaiting);
+    EXPECT_EQ(dialogs->messages, QStringList{c.box});
+    EXPECT_TRUE(IdentityLines().isEmpty());
+    EXPECT_FALSE(ReadBackActive);
+    EXPECT_EQ(EnabledControls(), c.state);
+    EXPECT_EQ(DeviceConnected, c.connected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, WaitEndsOn,
+    ::testing::Values(WaitEnd{"Unplug", [](sim::VirtualPedalDriver& d) { d.Unplug(0); },
+                              "FT_GetQueueStatus - General IO error...", kConnectedState, true},
+                      WaitEnd{"Disconnect",
+                              [](sim::VirtualPedalDriver&) { formMain->menuDisconnect->trigger(); },
+                              "FT_GetQueueStatus - Invalid handle...", kDisconnectedState, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Link, SecondRequestDuringTheWaitDoesNotStart) {
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    pedal.DelayNextReply(80);
+    Start();
+    Connect();
+    bool requestEnabledWhileWaiting = true;
+    During(
+        20,
+        [&] {
+            requestEnabledWhileWaiting = formMain->btnRequest->isEnabled();
+            formMain->btnRequestClick();  // however it is invoked
+        },
+        [] { ClickRequest(); });
+    EXPECT_FALSE(requestEnabledWhileWaiting);
+    EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
+    EXPECT_EQ(IdentityLines(), kIdentity0C0008);
+    EXPECT_TRUE(formMain->btnRequest->isEnabled());
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+// Closing the main window while a wait runs ends the event loop at once,
+// without error boxes or a verdict nobody will read.
+struct QuitCase {
+    const char* name;
+    bool upgradeMode;
+};
+
+class QuitDuringWait : public Link, public ::testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitDuringWait, EndsTheProgramCleanly) {
+    AddPedal("QMK3TEST").SwallowNextReply();
+    Start();
+    FirmwareUpgradeMode = GetParam().upgradeMode;
+    if (!FirmwareUpgradeMode) Connect();
+    console->lines.clear();
+
+    bool stuck = false;
+    QTimer::singleShot(0, formMain, [] {
+        if (FirmwareUpgradeMode)
+            Connect();
+        else
+            ClickRequest();
+    });
+    QTimer::singleShot(30, formMain, [] { formMain->close(); });
+    // Only if the wait ignored the close: end it so the test can report.
+    QTimer::singleShot(10000, formMain, [&] {
+        stuck = true;
+        CancelPedalWaits();
+        QCoreApplication::exit(1);
+    });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_FALSE(stuck);
+    ASSERT_FALSE(Sent().empty());  // the wait had begun
+    EXPECT_EQ(Sent().back(), FirmwareUpgradeMode ? sim::Bytes{0x7F} : HexBytes("02 00"));
+    EXPECT_FALSE(formMain->isVisible());
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_TRUE(IdentityLines().isEmpty());
+    EXPECT_FALSE(ReadBackActive);
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, QuitDuringWait,
+                         ::testing::Values(QuitCase{"Request", false},
+                                           QuitCase{"BootloaderHandshake", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

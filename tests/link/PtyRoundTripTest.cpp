@@ -1,0 +1,109 @@
+// The real serial code path end to end: the editor's serial-port backend,
+// given the pseudo-terminal of quendle-pedal-sim as --port would give it,
+// connects, asks the pedal who it is and disconnects.
+
+#include <QAction>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <thread>
+
+#include "app/TformMain.h"
+#include "device/Communication.h"
+#include "device/Connection.h"
+#include "device/D2XXUnit.h"
+#include "device/SerialPortDriver.h"
+#include "tests/link/LinkSupport.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+using namespace linktest;
+
+// Cases show their names in test listings.
+template <class Case>
+auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) {
+    return os << c.name;
+}
+
+// Real sleeps: over a terminal the pedal's answer needs the pause before the
+// reading to arrive whole.
+class SleepingClock : public platform::Clock {
+public:
+    void SleepMs(int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    void BusyPause(std::uint64_t iterations) override { platform::SpinIterations(iterations); }
+};
+
+struct PtyCase {
+    const char* name;
+    QStringList options;
+};
+
+class PtyRoundTrip : public EditorFixture, public ::testing::WithParamInterface<PtyCase> {
+protected:
+    void TearDown() override {
+        EditorFixture::TearDown();
+        if (pedalSim.state() != QProcess::NotRunning) {
+            pedalSim.terminate();
+            pedalSim.waitForFinished(5000);
+        }
+    }
+    QProcess pedalSim;
+};
+
+TEST_P(PtyRoundTrip, ConnectRequestDisconnectOverThePseudoTerminal) {
+    pedalSim.start(QStringLiteral(QUENDLE_PEDAL_SIM_PATH),
+                   QStringList{"--firmware-version", "12", "--verbose"} + GetParam().options);
+    ASSERT_TRUE(pedalSim.waitForStarted(5000));
+    while (!pedalSim.canReadLine()) ASSERT_TRUE(pedalSim.waitForReadyRead(5000));
+    const QString path = QString::fromLocal8Bit(pedalSim.readLine()).trimmed();
+    ASSERT_TRUE(path.startsWith('/')) << path.toStdString();
+
+    driver = nullptr;  // the fixture's virtual pedal is not used here
+    ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
+    platform::InstallClock(std::make_unique<SleepingClock>());
+    StartEditor();
+    ConsoleRecorder console;
+    const QString listed = formMain->lblDeviceName->text();
+    EXPECT_EQ(DeviceSerialNumber, path);
+
+    formMain->menuConnect->trigger();
+    ASSERT_EQ(dialogs->messages, QStringList{});
+    EXPECT_EQ(formMain->lblDeviceName->text(), listed + " connected");
+    EXPECT_TRUE(DeviceConnected);
+    EXPECT_TRUE(formMain->btnRequest->isEnabled());
+
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    EXPECT_EQ(dialogs->messages, QStringList{});
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: 0C");
+    EXPECT_EQ(AlgorithmVersion, "0008");
+    EXPECT_EQ(EffectNumber, "01");
+    EXPECT_EQ(ReplyValues.size(), 81u);
+    EXPECT_TRUE(console.Texts().contains("num of bytes received: 81"));
+    EXPECT_FALSE(console.Texts().join('\n').contains("read-back skipped"));
+    EXPECT_TRUE(formMain->btnAssign->isEnabled());
+
+    formMain->menuDisconnect->trigger();
+    EXPECT_EQ(dialogs->messages, QStringList{});
+    EXPECT_EQ(formMain->lblDeviceName->text(), listed + " ");
+    EXPECT_FALSE(DeviceConnected);
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+
+    // The pedal got exactly the request, in one piece.
+    pedalSim.terminate();
+    ASSERT_TRUE(pedalSim.waitForFinished(5000));
+    const QString log = QString::fromLocal8Bit(pedalSim.readAllStandardError());
+    EXPECT_TRUE(log.contains("received 2: 02 00")) << log.toStdString();
+    EXPECT_EQ(log.count("received"), 1) << log.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Delivery, PtyRoundTrip,
+                         ::testing::Values(PtyCase{"AtOnce", {}},
+                                           // The answer trickles in at 115,200 baud.
+                                           PtyCase{"AtWireRate", {"--paced"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
