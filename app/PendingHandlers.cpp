@@ -18,10 +18,6 @@ void TformMain::btnGetFXInfoClick() {}
 
 void TformMain::btnOpenEffectClick() {}
 
-void TformMain::menuSavePresetClick() {}
-
-void TformMain::menuLoadIRClick() {}
-
 void TformMain::menuFirmwareUpgradeModeClick() {}
 
 void TformMain::chkFirmwareUpgradeModeChange() {}

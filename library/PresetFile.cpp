@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "library/Catalogue.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -35,18 +36,7 @@ QByteArray PresetFileBytes(const QString& text) {
 }
 
 QStringList TextFileLines(const QByteArray& bytes) {
-    const QString text = platform::DecodeText(bytes);
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) continue;
-        lines << text.mid(start, i - start);
-        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines << text.mid(start);
-    return lines;
+    return SplitResourceLines(platform::DecodeText(bytes));
 }
 
 void SavePresetWithDialog(const QString& text) {
