@@ -16,7 +16,9 @@ void TformMain::menuSavePresetClick() {
 }
 
 // Loading only shows the preset: its values go to the console, nothing else changes.
-void TformMain::menuLoadPresetClick() { ConsolePrint(LoadPresetWithDialog()); }
+void TformMain::menuLoadPresetClick() {
+    ConsolePrint(LoadPresetWithDialog());
+}
 
 void TformMain::menuLoadIRClick() {
     platform::FileDialogOptions options;
