@@ -18,14 +18,6 @@ void TformMain::btnGetFXInfoClick() {}
 
 void TformMain::btnOpenEffectClick() {}
 
-void TformMain::menuLoadPresetClick() {}
-
-void TformMain::menuSavePresetClick() {}
-
-void TformMain::menuLoadIRClick() {}
-
-void TformMain::menuNoteCutClick() {}
-
 void TformMain::menuFirmwareUpgradeModeClick() {}
 
 void TformMain::chkFirmwareUpgradeModeChange() {}
