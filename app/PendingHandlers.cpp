@@ -18,12 +18,3 @@ void TformMain::btnGetFXInfoClick() {}
 
 void TformMain::btnOpenEffectClick() {}
 
-void TformMain::menuLoadPresetClick() {}
-
-void TformMain::menuSavePresetClick() {}
-
-void TformMain::menuLoadIRClick() {}
-
-void TformMain::menuNoteCutClick() {}
-
-void TformMain::checkmostrecentversiononwebsite() {}

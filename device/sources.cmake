@@ -1,6 +1,5 @@
 list(APPEND QUENDLE_CORE_SOURCES
     device/Communication.cpp device/Communication.h
-    device/ConnectionState.cpp
     device/D2XXUnit.cpp device/D2XXUnit.h
     device/FtDriver.cpp device/FtDriver.h
     device/SerialPortDriver.cpp device/SerialPortDriver.h)

@@ -271,13 +271,20 @@ int ValueToDialAngle(std::uint32_t value, std::uint32_t scale) {
         position = static_cast<std::uint32_t>((8192u / scale) * value) >> 3;
     if (position >= 1023) position = 1023;
 
-    // The travel whose written position lies nearest: the exact inverse of
-    // DialAngleToValue, so a value the editor wrote reads back at the angle it
-    // was written from. A rougher inverse would move the dial a degree or two
-    // on each read-back, and the read-back's own write would then carry the
-    // pedal's value along with it, a little further on every Request.
-    const auto travel = static_cast<int>(std::lround(position * 269.0 / 1023.0));
-    return travel <= 44 ? -135 - travel : 224 - travel;
+    // Six straight pieces, one per stretch of the arc. They are not an exact
+    // inverse of DialAngleToValue: a value can come back a degree or two away
+    // from the angle it was written from (0x006A8000, written at 0, reads -1).
+    struct Segment {
+        int inLo, inHi, outLo, outHi;
+    };
+    static constexpr Segment kSegments[] = {
+        {0, 169, -135, -179}, {170, 339, 180, 135}, {340, 511, 136, 90},
+        {512, 680, 89, 45},   {681, 850, 44, 0},    {851, 1023, -1, -45},
+    };
+    const int a = static_cast<int>(position);
+    for (const Segment& s : kSegments)
+        if (a <= s.inHi) return MapRange(a, s.inLo, s.inHi, s.outLo, s.outHi);
+    return -45;
 }
 
 void ReadParameterAddresses(const QString& line) {
