@@ -9,7 +9,9 @@
 #include <QVBoxLayout>
 
 #include "app/AppVersion.h"
+#include "app/LookSettings.h"
 #include "app/TformPrint.h"
+#include "app/UpdateCheck.h"
 #include "app/WrapButton.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
@@ -52,14 +54,19 @@ TformMain::TformMain(QWidget* parent) : QMainWindow(parent) {
     BuildMenus();
     BuildControls();
     ConnectHandlers();
-    // The client area below the menu bar is fixed; the window cannot be resized.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    FitClientArea();
     qApp->installEventFilter(this);
 }
 
 TformMain::~TformMain() {
     qApp->removeEventFilter(this);
     if (formMain == this) formMain = nullptr;
+}
+
+void TformMain::FitClientArea() {
+    // The client area below the menu bar is fixed; the window cannot be
+    // resized. A look can change the bar's height, so this runs again then.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
 void TformMain::BuildControls() {
@@ -91,7 +98,8 @@ void TformMain::BuildControls() {
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
     QFont tahoma;
     tahoma.setFamilies(
-        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
+         QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
     tahoma.setPointSizeF(10.5);
     btnSetFootswitchMode->setFont(tahoma);
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
@@ -111,7 +119,10 @@ void TformMain::BuildControls() {
     lstEffects = new QListWidget(client);
     lstEffects->setObjectName(QStringLiteral("lstEffects"));
     lstEffects->setFont(MainFont());
-    lstEffects->setFixedWidth(128);
+    // Wide enough for an algorithm name such as "Quendle MK3 0008" in any look.
+    lstEffects->setFixedWidth(
+        std::max(128, QFontMetrics(MainFont()).horizontalAdvance(QStringLiteral("Quendle MK3 0008")) + 30));
+    lstEffects->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     UploadCheckTimer = new QTimer(this);
     UploadCheckTimer->setObjectName(QStringLiteral("UploadCheckTimer"));
@@ -121,7 +132,7 @@ void TformMain::BuildControls() {
     TimerCheckWebVersion->setInterval(1000);
 
     auto* column = new QGridLayout;
-    column->setHorizontalSpacing(6);
+    column->setHorizontalSpacing(4);
     column->setVerticalSpacing(5);
     column->addWidget(lblDeviceName, 0, 0, 1, 2);
     column->addWidget(btnUpload, 1, 0);
@@ -139,10 +150,13 @@ void TformMain::BuildControls() {
     column->addWidget(btnOpenEffect, 6, 0);
     column->addWidget(chkFirmwareUpgradeMode, 6, 1);
     for (int row : {1, 3, 4}) column->setRowStretch(row, 1);
+    // The left buttons carry the long, wrapped captions.
+    column->setColumnStretch(0, 11);
+    column->setColumnStretch(1, 9);
 
     auto* outer = new QHBoxLayout(client);
-    outer->setContentsMargins(8, 6, 8, 8);
-    outer->setSpacing(8);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->setSpacing(6);
     outer->addLayout(column, 1);
     outer->addWidget(lstEffects);
 }
@@ -258,8 +272,7 @@ void TformMain::FormCreate() {
     // be read is reported and the rest of the start-up still runs.
     platform::Guard([] { FillCatalogue(); });
 
-    // The update check: its request and one-shot timer.
-    // (prepared by the update check)
+    PrepareVersionCheck(*this);
 
     CurrentVersion = GetAppVersion();
     menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + CurrentVersion);
@@ -275,8 +288,7 @@ void TformMain::FormCreate() {
         platform::ShowMessage(QStringLiteral("Error creating subfolder: ") + e.message());
     }
 
-    // The Look and MIDI menus and the remembered look.
-    // (built by the look settings)
+    BuildLookAndMidiMenus(*this);
 }
 
 bool TformMain::FormKeyDown(quint16& key, Qt::KeyboardModifiers shift) {

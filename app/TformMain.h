@@ -12,6 +12,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace platform {
+struct HttpResponse;
+}
+
 class TformMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -59,12 +63,22 @@ public:
     QAction* menuNewAppVersion;
     QAction* menuSerialNumber;
 
+    // Sizes the window so that the client area under the menu bar keeps its
+    // fixed size (again after a new look).
+    void FitClientArea();
     // Start-up sequence; runs once, before any other window exists.
     void FormCreate();
     // Returns true when the key was consumed (key is then 0).
     bool FormKeyDown(quint16& key, Qt::KeyboardModifiers shift);
     void menuInfoClick();
     void menuSupportClick();
+    // Any item of the look menu / of the MIDI channel menu.
+    void menuLookClickItem(QAction* item);
+    void menuMIDIchannelsClickItem(QAction* item);
+    // The update check: the timer's tick, and the answer of the version page
+    // (false when it was not an answer with status 200).
+    void checkmostrecentversiononwebsite();
+    bool WebRequestCompleted(const platform::HttpResponse& response);
 
     // Handlers whose behaviour lives in other modules.
     void menuScanClick();
@@ -89,7 +103,6 @@ public:
     void menuFirmwareUpgradeModeClick();
     void chkFirmwareUpgradeModeChange();
     void menuStartFirmwareUpgradeClick();
-    void checkmostrecentversiononwebsite();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

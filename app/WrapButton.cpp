@@ -24,7 +24,7 @@ void WrapButton::paintEvent(QPaintEvent*) {
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
     // The caption may use nearly the whole face: these buttons are narrow.
-    const QRect area = rect().adjusted(3, 2, -3, -2);
+    const QRect area = rect().adjusted(2, 2, -2, -2);
     painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, option.palette, isEnabled(),
                          caption, QPalette::ButtonText);
 }

@@ -5,3 +5,9 @@ list(APPEND QUENDLE_GUI_SOURCES
     library/MainWindowCatalogue.cpp
     library/MainWindowUpload.cpp
     library/tformFXInfo.cpp library/tformFXInfo.h)
+list(APPEND QUENDLE_CORE_SOURCES
+    library/PresetFile.cpp library/PresetFile.h)
+list(APPEND QUENDLE_CORE_SOURCES
+    library/ImpulseResponse.cpp library/ImpulseResponse.h)
+list(APPEND QUENDLE_GUI_SOURCES
+    library/UserFileHandlers.cpp)

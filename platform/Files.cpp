@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <cerrno>
 
 #include "platform/Errors.h"
 
@@ -43,8 +44,13 @@ void CreateFolder(const QString& path) {
 void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) throw EditorError(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    // The bytes must reach the temporary file before it replaces the old one:
+    // Qt 6.4's commit() renames even when its own final flush fails (a full
+    // disk), which would swap a cut-short file in for a whole one.
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        // A failed flush leaves Qt's own error text empty; the system's says why.
+        const QString reason = errno ? qt_error_string(errno) : file.errorString();
         file.cancelWriting();
         throw EditorError(reason);
     }

@@ -19,16 +19,27 @@ public:
     HttpResponse Get(const QUrl& url, int timeoutMs) override {
         HttpResponse response;
         QNetworkAccessManager manager;
+        // Nothing of our own in the request: Qt Network's default headers,
+        // its user agent included.
         QNetworkRequest request(url);
         request.setTransferTimeout(timeoutMs);
-        QNetworkReply* reply = manager.get(request);
+        std::unique_ptr<QNetworkReply> reply(manager.get(request));
+        // The transfer time-out only counts silence; this one bounds the whole
+        // request, a server that trickles its answer included.
+        bool timedOut = false;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] {
+            timedOut = true;
+            reply->abort();
+        });
         QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, reply, &QNetworkReply::abort);
-        guard.start(timeoutMs + 500);
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        deadline.start(timeoutMs);
+        // Synchronous to the user: timers and the network run, clicks and keys
+        // wait until the answer is in.
         if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        deadline.stop();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (status.isValid()) {
             response.completed = true;
@@ -36,10 +47,15 @@ public:
             response.statusText =
                 reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
             response.body = reply->readAll();
+        } else if (timedOut || reply->error() == QNetworkReply::OperationCanceledError) {
+            // Qt calls both time-outs "Operation canceled", which tells the
+            // user nothing.
+            response.error = QStringLiteral("No answer from %1 within %2 seconds")
+                                 .arg(url.host())
+                                 .arg(timeoutMs / 1000.0);
         } else {
             response.error = reply->errorString();
         }
-        reply->deleteLater();
         return response;
     }
 
@@ -54,6 +70,8 @@ std::unique_ptr<Network>& Installed() {
 }
 
 }  // namespace
+
+std::unique_ptr<Network> MakeQtNetwork() { return std::make_unique<QtNetwork>(); }
 
 Network& network() { return *Installed(); }
 void InstallNetwork(std::unique_ptr<Network> implementation) {

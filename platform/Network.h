@@ -29,6 +29,9 @@ public:
 
 Network& network();
 void InstallNetwork(std::unique_ptr<Network> implementation);
+// The implementation the editor runs with: Qt Network (HTTPS with its default
+// user agent), waiting in a local event loop that holds back user input.
+std::unique_ptr<Network> MakeQtNetwork();
 
 // How the default implementation opens a web address; the GUI sets the
 // desktop's browser here at start.

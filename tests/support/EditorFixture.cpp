@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "app/EditorApp.h"
+#include "app/TformMain.h"
 #include "app/TformPrint.h"
 #include "platform/Files.h"
 
@@ -14,6 +15,19 @@ void EditorFixture::SetUp() {
     auto owned = std::make_unique<sim::VirtualPedalDriver>();
     driver = owned.get();
     ftd::InstallDriver(std::move(owned));
+    auto offline = std::make_unique<OfflineNetwork>();
+    network = offline.get();
+    platform::InstallNetwork(std::move(offline));
+}
+
+platform::HttpResponse OfflineNetwork::Get(const QUrl& url, int) {
+    gets << url;
+    platform::HttpResponse response;
+    response.completed = true;
+    response.status = 200;
+    response.statusText = QStringLiteral("OK");
+    response.body = CurrentVersion.toUtf8();
+    return response;
 }
 
 void EditorFixture::TearDown() {

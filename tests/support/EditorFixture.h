@@ -4,13 +4,24 @@
 // them, and a temporary documents folder. StartEditor() creates the windows
 // as the program does.
 
+#include <gtest/gtest.h>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "platform/Dialogs.h"
+#include "platform/Network.h"
 #include "platform/Time.h"
 #include "sim/VirtualPedalDriver.h"
+
+// Keeps editor tests off the internet: every GET is recorded and answered as
+// if the maker's site published the editor's own version; opened addresses are
+// recorded. Tests of the real client install platform::MakeQtNetwork().
+class OfflineNetwork : public platform::Network {
+public:
+    platform::HttpResponse Get(const QUrl& url, int timeoutMs) override;
+    void OpenUrl(const QUrl& url) override { opened << url; }
+    QList<QUrl> gets, opened;
+};
 
 class EditorFixture : public ::testing::Test {
 protected:
@@ -32,6 +43,7 @@ protected:
     sim::VirtualPedalDriver* driver = nullptr;
     platform::RecordingDialogs* dialogs = nullptr;
     platform::CountingClock* clock = nullptr;
+    OfflineNetwork* network = nullptr;
     QTemporaryDir documents;
 
 private:

@@ -1,0 +1,104 @@
+#include "app/LookSettings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/TformMain.h"
+#include "device/Communication.h"
+#include "platform/Console.h"
+#include "platform/ErrorReport.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Resources.h"
+
+namespace {
+
+// Seven menu items for eight looks: Style_7 is reached only through style.txt.
+constexpr int kLookMenuItems = 7;
+constexpr int kMidiChannels = 16;
+
+void ApplyRememberedLook() {
+    const QString path = StyleFilePath();
+    if (!QFileInfo::exists(path)) {
+        ApplyLook(0);
+        return;
+    }
+    // A file that cannot be read or holds no whole number (empty after a full
+    // disk, edited by hand) must not stop the start: the first look stands in
+    // and the file stays as it is until the user picks a look.
+    std::optional<int> index;
+    try {
+        index = LookIndexFromText(platform::DecodeText(platform::ReadWholeFile(path)));
+    } catch (const platform::EditorError&) {
+    }
+    ApplyLook(index.value_or(0));
+}
+
+}  // namespace
+
+bool ApplyLook(int index) {
+    const auto sheet = platform::FindResource(QStringLiteral("Style_") + QString::number(index));
+    if (!sheet) return false;
+    qApp->setStyleSheet(QString::fromUtf8(*sheet));
+    if (formMain) formMain->FitClientArea();
+    return true;
+}
+
+std::optional<int> LookIndexFromText(const QString& text) {
+    bool ok = false;
+    const int index = text.trimmed().toInt(&ok, 10);
+    if (!ok) return std::nullopt;
+    return index;
+}
+
+QString StyleFilePath() {
+    return QDir(platform::MakerFolder()).filePath(QStringLiteral("style.txt"));
+}
+
+QString MidiChannelHex(const QString& channel) {
+    if (channel == QLatin1String("OMNI")) return QStringLiteral("00");
+    return Hex2(static_cast<std::uint32_t>(channel.toInt()));
+}
+
+void BuildLookAndMidiMenus(TformMain& form) {
+    for (int i = 0; i < kLookMenuItems; ++i) {
+        QAction* item = form.menuLook->addAction(QString::number(i));
+        item->setObjectName(QStringLiteral("menuLook%1").arg(i));
+        QObject::connect(item, &QAction::triggered, &form,
+                         platform::Guarded([&form, item] { form.menuLookClickItem(item); }));
+    }
+    ApplyRememberedLook();
+    QStringList channels{QStringLiteral("OMNI")};
+    for (int channel = 1; channel <= kMidiChannels; ++channel) channels << QString::number(channel);
+    for (const QString& channel : channels) {
+        QAction* item = form.menuMIDIchannel->addAction(channel);
+        item->setObjectName(QStringLiteral("menuMIDIchannel") + channel);
+        QObject::connect(item, &QAction::triggered, &form, platform::Guarded([&form, item] {
+                             form.menuMIDIchannelsClickItem(item);
+                         }));
+    }
+}
+
+void TformMain::menuLookClickItem(QAction* item) {
+    const int index = static_cast<int>(menuLook->actions().indexOf(item));
+    if (index < 0) return;
+    ApplyLook(index);
+    // The look is already in force; a failed write only loses the memory of
+    // it, and the user is told why.
+    const QString path = StyleFilePath();
+    try {
+        platform::WriteFileAtomically(path, QByteArray::number(index));
+    } catch (const platform::EditorError& e) {
+        throw platform::EditorError(QStringLiteral("Cannot save the look to \"%1\": %2")
+                                        .arg(QDir::toNativeSeparators(path), e.message()));
+    }
+}
+
+void TformMain::menuMIDIchannelsClickItem(QAction* item) {
+    const QString channel = item->text();
+    ConsoleAppend(QStringLiteral("Midi channel: ") + channel);
+    const QString message = QStringLiteral("07") + MidiChannelHex(channel);
+    ConsolePrint(message);
+    SendHexMessage(message);
+}

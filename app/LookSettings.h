@@ -1,0 +1,23 @@
+#pragma once
+// The editor's looks (style sheets carried as data resources Style_0 to
+// Style_7, the choice remembered in Documents/VORKEL/style.txt) and the MIDI
+// channel menu.
+
+#include <QString>
+#include <optional>
+
+class TformMain;
+
+// Makes the style resource "Style_<index>" the style of every window. An index
+// with no resource leaves the look in force; returns whether one was applied.
+bool ApplyLook(int index);
+// The look index remembered in the text, or nothing when the text is not a
+// whole number.
+std::optional<int> LookIndexFromText(const QString& text);
+// Documents/VORKEL/style.txt.
+QString StyleFilePath();
+// Start-up: the look menu, the remembered look (Style_0 without a usable
+// style.txt), then the MIDI channel menu.
+void BuildLookAndMidiMenus(TformMain& form);
+// "00" for OMNI, otherwise the channel number as two hex digits ("0A" for 10).
+QString MidiChannelHex(const QString& channel);

@@ -1,0 +1,27 @@
+// The main window's Firmware Upgrade menu and its hidden mode check box.
+#include "app/TformMain.h"
+#include "device/Communication.h"
+#include "firmware/TformFirmwareUpgrade.h"
+
+void TformMain::menuFirmwareUpgradeModeClick() {
+    // Qt has already toggled the check mark of a checkable item by the time
+    // this runs, so the flag, not the mark, says what the state was: both
+    // change together, whichever way the click arrived.
+    const bool on = !FirmwareUpgradeMode;
+    menuFirmwareUpgradeMode->setChecked(on);
+    FirmwareUpgradeMode = on;
+}
+
+void TformMain::chkFirmwareUpgradeModeChange() {
+    FirmwareUpgradeMode = chkFirmwareUpgradeMode->isChecked();
+    // Keeps the menu's check mark telling the truth about the flag.
+    menuFirmwareUpgradeMode->setChecked(FirmwareUpgradeMode);
+}
+
+void TformMain::menuStartFirmwareUpgradeClick() {
+    if (!formFirmwareUpgrade) return;
+    // Not modal: the main window stays usable.
+    formFirmwareUpgrade->show();
+    formFirmwareUpgrade->raise();
+    formFirmwareUpgrade->activateWindow();
+}

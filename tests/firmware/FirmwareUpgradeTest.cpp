@@ -1,0 +1,434 @@
+// The upgrade as the user runs it: the Firmware Upgrade menu, the window,
+// and the whole sequence against a scripted bootloader, including every way
+// the bootloader can let it down.
+
+#include <QAction>
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include "app/TformMain.h"
+#include "device/Communication.h"
+#include "device/D2XXUnit.h"
+#include "firmware/Bootloader.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "platform/Resources.h"
+#include "tests/firmware/FirmwareFixture.h"
+
+namespace {
+
+using Step = ScriptedBootloaderDriver::Step;
+using Answer = ScriptedBootloaderDriver::Answer;
+using Upgrade = FirmwareFixture;
+
+const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
+const QString kRetry = QStringLiteral(
+    " Nothing more was sent; the pedal stays in its bootloader, so the upgrade can be started "
+    "again.");
+constexpr std::size_t kVersionRecordOffset = 0x1FC00;
+
+QPushButton* UpgradeButton() {
+    return formFirmwareUpgrade->findChild<QPushButton*>(QStringLiteral("btnUpgradeFirmware"));
+}
+QProgressBar* Bar() {
+    return formFirmwareUpgrade->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+}
+
+sim::Bytes FlashAt(const ScriptedBootloaderDriver& boot, std::size_t offset, std::size_t size) {
+    return sim::Bytes(boot.Flash().begin() + static_cast<std::ptrdiff_t>(offset),
+                      boot.Flash().begin() + static_cast<std::ptrdiff_t>(offset + size));
+}
+
+const sim::Bytes kVersion4Record = {0, 0, 0, 0, 0, 0, 0, 4};
+
+// The main window and the upgrade window as the bootloader connection left
+// them: ready for (another) upgrade.
+void ExpectReadyForRetry() {
+    EXPECT_TRUE(FirmwareUpgradeMode);
+    EXPECT_TRUE(formMain->menuFirmwareUpgradeMode->isChecked());
+    EXPECT_TRUE(UpgradeButton()->isEnabled());
+    EXPECT_TRUE(formFirmwareUpgrade->isVisible());
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+    EXPECT_FALSE(formMain->btnUpload->isEnabled());
+}
+
+TEST_F(Upgrade, WindowOffersFirmware4WithNothingChosen) {
+    StartEditor();
+    EXPECT_FALSE(formFirmwareUpgrade->isVisible());
+    EXPECT_EQ(formFirmwareUpgrade->windowTitle(), "Firmware Upgrade");
+    EXPECT_EQ(formFirmwareUpgrade->minimumSize(), QSize(196, 141));
+    EXPECT_EQ(formFirmwareUpgrade->maximumSize(), QSize(196, 141));
+    auto* combo = formFirmwareUpgrade->findChild<QComboBox*>(QStringLiteral("cmbFirmwareChoose"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->itemText(0), "Firmware_4");
+    EXPECT_EQ(combo->itemData(0).toString(), "itmFirmware4");
+    EXPECT_EQ(combo->currentIndex(), -1);
+    ASSERT_NE(UpgradeButton(), nullptr);
+    EXPECT_EQ(UpgradeButton()->text(), "Upgrade Firmware");
+    EXPECT_TRUE(UpgradeButton()->isEnabled());
+    ASSERT_NE(Bar(), nullptr);
+    EXPECT_EQ(Bar()->value(), Bar()->minimum());
+    EXPECT_EQ(Bar()->orientation(), Qt::Horizontal);
+}
+
+TEST_F(Upgrade, ChoosingFirmware4LogsItsVersionAndName) {
+    StartEditor();
+    NewConsoleLines();
+    Choose("Firmware_4");
+    EXPECT_EQ(NewConsoleLines(), (QStringList{"Firmware Version: 4", "Firmware_4"}));
+    EXPECT_EQ(FirmwareResourceName, "Firmware_4");
+    EXPECT_EQ(FirmwareVersionNumber, 4);
+}
+
+TEST_F(Upgrade, UpgradeModeMarkAndFlagChangeTogether) {
+    StartEditor();
+    EXPECT_FALSE(FirmwareUpgradeMode);
+    for (bool expected : {true, false, true, false}) {
+        formMain->menuFirmwareUpgradeMode->trigger();
+        EXPECT_EQ(FirmwareUpgradeMode, expected);
+        EXPECT_EQ(formMain->menuFirmwareUpgradeMode->isChecked(), expected);
+    }
+    // The hidden check box sets the flag; the menu's mark follows it.
+    for (bool expected : {true, false}) {
+        formMain->chkFirmwareUpgradeMode->setChecked(expected);
+        EXPECT_EQ(FirmwareUpgradeMode, expected);
+        EXPECT_EQ(formMain->menuFirmwareUpgradeMode->isChecked(), expected);
+    }
+}
+
+TEST_F(Upgrade, StartFirmwareUpgradeOpensTheWindowWithoutBlockingTheMainWindow) {
+    StartEditor();
+    formMain->menuStartFirmwareUpgrade->setEnabled(true);
+    formMain->menuStartFirmwareUpgrade->trigger();
+    EXPECT_TRUE(formFirmwareUpgrade->isVisible());
+    EXPECT_EQ(formFirmwareUpgrade->windowModality(), Qt::NonModal);
+    EXPECT_TRUE(formMain->isEnabled());
+}
+
+// A three-byte image shows the whole exchange at once: every byte in a write
+// of its own, every pause, the completion message before Go, every log line.
+TEST_F(Upgrade, TinyImageRunsTheWholeSequenceInOrder) {
+    platform::RegisterResource("FIRMWARE_4", QByteArray::fromHex("A1B2C3"));
+    StartInBootloader();
+    Choose("Firmware_4");
+    RecordTimeline();
+    CaptureConsole();
+    ClickUpgrade();
+
+    EXPECT_EQ(Timeline(),
+              // erase
+              "s1 43 s1 BC s20 s1 FF s1 00 s20 "
+              // the block
+              "31 s1 CE s1 s20 08 s1 00 s1 00 s1 00 s1 08 s1 s20 02 s1 A1 b B2 b C3 b D2 s1 "
+              // the version record
+              "31 s1 CE s1 s20 08 s1 01 s1 FC s1 00 s1 F5 s1 s20 "
+              "07 s1 00 s1 00 s1 00 s1 00 s1 00 s1 00 s1 00 s1 04 s1 03 s1 s20 "
+              // the completion message, and only then Go
+              "s2000 MSG 21 s1 DE s1 s100 08 s1 00 s1 00 s1 00 s1 08 s1 s100");
+    const QStringList ack = {"P num of bytes received: 1", "A received: 79", "A ACK"};
+    QStringList expected = {"P Firmware num of bytes: 3",
+                            "P num of chunks: 0",
+                            "P num of bytes last chunk: 3",
+                            "P num of bytes last chunk: 3",
+                            "A chunk from string 0: ",
+                            "A A1B2C3",
+                            "P chunk 0 size: 3",
+                            "A ",
+                            "A ",
+                            "A Start Erase Command"};
+    expected << ack << ack << "A Start Write Command"
+             << "A "
+             << "P SEND WRITE COMMAND" << ack << "P SEND ADDRESS + CHECKSUM"
+             << "P Address: 08000000"
+             << "P address checksum: 08" << ack << "P SEND N BYTE + DATA + CHECKSUM"
+             << "P N_byte: 02"
+             << "P chunk size: 3"
+             << "P data checksum: D2" << ack << "P "
+             << "P SEND WRITE COMMAND" << ack << "P SEND ADDRESS + CHECKSUM"
+             << "P Address: 0801FC00"
+             << "P address checksum: F5" << ack << ack << "P "
+             << "P SEND GO COMMAND" << ack << "P SEND ADDRESS + CHECKSUM"
+             << "P Address: 08000000"
+             << "P address checksum: 08" << ack;
+    EXPECT_EQ(captured, expected);
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    EXPECT_EQ(FlashAt(*boot, 0, 4), (sim::Bytes{0xA1, 0xB2, 0xC3, 0xFF}));
+    EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
+    EXPECT_EQ(boot->Started(), 0x08000000u);
+}
+
+TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
+    // The image the editor carries.
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
+    ASSERT_EQ(image.size(), 53704);
+    StartInBootloader();
+    Choose("Firmware_4");
+    QSignalSpy positions(Bar(), &QProgressBar::valueChanged);
+    NewConsoleLines();
+    ClickUpgrade();
+
+    const QStringList lines = NewConsoleLines();
+    EXPECT_EQ(lines.mid(0, 3), (QStringList{"Firmware num of bytes: 53704", "num of chunks: 209",
+                                            "num of bytes last chunk: 200"}));
+    // The last block: 200 bytes at 0800D100.
+    const auto last = lines.indexOf("Address: 0800D100");
+    ASSERT_GE(last, 0);
+    EXPECT_EQ(lines.mid(last, 6),
+              (QStringList{"Address: 0800D100", "address checksum: D9", "num of bytes received: 1",
+                           "received: 79", "ACK", "SEND N BYTE + DATA + CHECKSUM"}));
+    EXPECT_EQ(lines.mid(last + 6, 2), (QStringList{"N_byte: C7", "chunk size: 200"}));
+    EXPECT_EQ(boot->Count(Step::WriteData), 211);  // 210 blocks and the version record
+
+    // The bar counts blocks and stops one short of its maximum.
+    EXPECT_EQ(Bar()->maximum(), 210);
+    EXPECT_EQ(Bar()->value(), 209);
+    ASSERT_EQ(positions.count(), 209);
+    EXPECT_EQ(positions.first().first().toInt(), 1);
+
+    EXPECT_EQ(FlashAt(*boot, 0, 53704), ToBytes(image));
+    EXPECT_EQ(FlashAt(*boot, 53704, 16), sim::Bytes(16, 0xFF));
+    EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
+    EXPECT_EQ(boot->Started(), 0x08000000u);
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+
+    EXPECT_FALSE(formFirmwareUpgrade->isVisible());
+    EXPECT_FALSE(formMain->menuFirmwareUpgradeMode->isChecked());
+    EXPECT_FALSE(FirmwareUpgradeMode);
+    EXPECT_TRUE(formMain->btnRequest->isEnabled());
+    EXPECT_TRUE(formMain->btnUpload->isEnabled());
+    // The window opens again, but the upgrade cannot run a second time.
+    formMain->menuStartFirmwareUpgrade->trigger();
+    EXPECT_TRUE(formFirmwareUpgrade->isVisible());
+    EXPECT_FALSE(UpgradeButton()->isEnabled());
+}
+
+struct FailureCase {
+    const char* name;
+    Step step;
+    int occurrence;
+    Answer answer;
+    QString message;
+    bool completeShown;  // the failure came after the completion message (at Go)
+};
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UpgradeFailure : public Upgrade, public ::testing::WithParamInterface<FailureCase> {};
+
+// Whatever goes wrong, the upgrade stops right there: a message names the
+// step, nothing more goes out, no version record, no Go, and everything is
+// left as it was so the user can try again.
+TEST_P(UpgradeFailure, StopsAtTheFailedStepAndStaysReadyForRetry) {
+    const FailureCase& c = GetParam();
+    BootloaderReplyTimeoutMs = 50;
+    BootloaderEraseTimeoutMs = 50;
+    StartInBootloader();
+    Choose("Firmware_4");
+    boot->Script(c.step, c.occurrence, c.answer);
+    ClickUpgrade();
+
+    QStringList messages = {QStringLiteral("Firmware upgrade stopped: ") + c.message + kRetry};
+    if (c.completeShown) messages.prepend(kComplete);
+    EXPECT_EQ(dialogs->messages, messages);
+    // Nothing was written after the bytes of the step that failed.
+    EXPECT_EQ(boot->Steps().back(), c.step);
+    EXPECT_EQ(boot->Count(c.step), c.occurrence + 1);
+    EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
+    EXPECT_FALSE(boot->Started());
+    if (!c.completeShown) {
+        EXPECT_NE(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
+    }
+    ExpectReadyForRetry();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, UpgradeFailure,
+    ::testing::Values(
+        FailureCase{"NackAtBlock100",
+                    Step::WriteData,
+                    100,
+                    {Answer::Nack},
+                    "the bootloader refused the data of block 100 at address 08006400 (NOT ACK).",
+                    false},
+        FailureCase{"SilentAtGlobalErase",
+                    Step::GlobalErase,
+                    0,
+                    {Answer::Silent},
+                    "no answer from the bootloader to the global erase.",
+                    false},
+        FailureCase{"NackAtEraseCommand",
+                    Step::EraseCommand,
+                    0,
+                    {Answer::Nack},
+                    "the bootloader refused the Erase command (NOT ACK).",
+                    false},
+        FailureCase{"WrongByteAtAddressOfBlock7",
+                    Step::WriteAddress,
+                    7,
+                    {Answer::Byte, 0x00},
+                    "the bootloader answered 00 instead of ACK to the address frame for block 7 "
+                    "at address 08000700.",
+                    false},
+        FailureCase{"WrongByteAtWriteCommandOfBlock0",
+                    Step::WriteCommand,
+                    0,
+                    {Answer::Byte, 0x7F},
+                    "the bootloader answered 7F instead of ACK to the Write Memory command for "
+                    "block 0 at address 08000000.",
+                    false},
+        FailureCase{"SilentAtTheVersionRecord",
+                    Step::WriteData,
+                    210,
+                    {Answer::Silent},
+                    "no answer from the bootloader to the version record at address 0801FC00.",
+                    false},
+        FailureCase{"NackAtTheGoAddress",
+                    Step::GoAddress,
+                    0,
+                    {Answer::Nack},
+                    "the bootloader refused the Go address 08000000 (NOT ACK).",
+                    true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Upgrade, RetryAfterARefusedBlockCompletesTheUpgrade) {
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
+    StartInBootloader();
+    Choose("Firmware_4");
+    boot->Script(Step::WriteData, 100, {Answer::Nack});
+    ClickUpgrade();
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    ExpectReadyForRetry();
+
+    boot->ClearScript();
+    dialogs->messages.clear();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    EXPECT_EQ(FlashAt(*boot, 0, 53704), ToBytes(image));
+    EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
+    EXPECT_EQ(boot->Started(), 0x08000000u);
+    EXPECT_FALSE(FirmwareUpgradeMode);
+}
+
+TEST_F(Upgrade, AByteTheDriverRefusesStopsTheUpgradeThere) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(2000));
+    StartInBootloader();
+    Choose("Firmware_4");
+    // The tenth data byte of block 5.
+    std::size_t failing = 0;
+    boot->OnStep(Step::WriteAddress, 5, [&] {
+        failing = boot->Writes().size() + 10;
+        boot->FailWrite(failing);
+    });
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages,
+              (QStringList{FTErrorText("FT_Write", ftd::FT_IO_ERROR),
+                           "Firmware upgrade stopped: the data of block 5 at address 08000500 "
+                           "could not be sent to the pedal." +
+                               kRetry}));
+    EXPECT_EQ(boot->Writes().size(), failing + 1);
+    EXPECT_FALSE(boot->Started());
+    ExpectReadyForRetry();
+}
+
+TEST_F(Upgrade, ClosingTheDeviceEndsAWaitAsAFailure) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(2000));
+    StartInBootloader();
+    Choose("Firmware_4");
+    // No answer would come for a long time; closing the device must end the wait.
+    BootloaderReplyTimeoutMs = 60000;
+    boot->Script(Step::WriteAddress, 3, {Answer::Silent});
+    boot->OnStep(Step::WriteAddress, 3, [] { QTimer::singleShot(0, [] { CloseFTDevice(); }); });
+    ClickUpgrade();
+    ASSERT_EQ(dialogs->messages.size(), 2);
+    EXPECT_EQ(dialogs->messages[0], FTErrorText("FT_GetQueueStatus", ftd::FT_INVALID_HANDLE));
+    EXPECT_EQ(dialogs->messages[1],
+              "Firmware upgrade stopped: no answer from the bootloader to the address frame for "
+              "block 3 at address 08000300." +
+                  kRetry);
+    EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
+}
+
+TEST_F(Upgrade, QuittingDuringAWaitEndsTheUpgradeQuietly) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(2000));
+    StartInBootloader();
+    Choose("Firmware_4");
+    BootloaderReplyTimeoutMs = 60000;
+    boot->Script(Step::WriteData, 2, {Answer::Silent});
+    boot->OnStep(Step::WriteData, 2, [] { QTimer::singleShot(0, [] { CancelPedalWaits(); }); });
+    ClickUpgrade();
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
+    EXPECT_FALSE(boot->Started());
+}
+
+TEST_F(Upgrade, SecondPressWhileRunningDoesNothing) {
+    const QByteArray image = TestImage(2000);
+    platform::RegisterResource("FIRMWARE_4", image);
+    StartInBootloader();
+    Choose("Firmware_4");
+    QSignalSpy clicks(UpgradeButton(), &QPushButton::clicked);
+    // The press arrives while the upgrade waits for the answer to block 2.
+    boot->OnStep(Step::WriteData, 2,
+                 [] { QTimer::singleShot(0, [] { UpgradeButton()->click(); }); });
+    ClickUpgrade();
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(boot->Count(Step::EraseCommand), 1);
+    EXPECT_EQ(boot->Count(Step::WriteData), 9);  // 8 blocks and the version record
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    EXPECT_EQ(FlashAt(*boot, 0, 2000), ToBytes(image));
+    EXPECT_EQ(boot->Started(), 0x08000000u);
+}
+
+TEST_F(Upgrade, UnusableImagesAreRefusedBeforeAnyByteIsSent) {
+    const std::pair<int, QString> cases[] = {
+        {0, "The firmware image is empty; the pedal's firmware was left as it is."},
+        {130049,
+         "The firmware image is too large: 130049 bytes, at most 130048 fit below the version "
+         "record. The pedal's firmware was left as it is."},
+        {131073,
+         "The firmware image is too large: 131073 bytes, at most 130048 fit below the version "
+         "record. The pedal's firmware was left as it is."},
+    };
+    StartInBootloader();
+    Choose("Firmware_4");
+    const std::size_t before = boot->Writes().size();
+    for (const auto& [size, message] : cases) {
+        platform::RegisterResource("FIRMWARE_4", TestImage(size));
+        dialogs->messages.clear();
+        ClickUpgrade();
+        EXPECT_EQ(dialogs->messages, QStringList{message}) << size;
+        EXPECT_EQ(boot->Writes().size(), before) << size;
+        EXPECT_EQ(FirmwareBlockCount, 0) << size;
+        ExpectReadyForRetry();
+    }
+}
+
+TEST_F(Upgrade, PressingUpgradeBeforeChoosingReportsTheMissingResource) {
+    StartInBootloader();
+    const std::size_t before = boot->Writes().size();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages, QStringList{"Resource  not found"});
+    EXPECT_EQ(boot->Writes().size(), before);
+    ExpectReadyForRetry();
+}
+
+TEST_F(Upgrade, OutsideUpgradeModeNothingIsSent) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(300));
+    StartInBootloader();
+    Choose("Firmware_4");
+    formMain->menuFirmwareUpgradeMode->trigger();
+    ASSERT_FALSE(FirmwareUpgradeMode);
+    const std::size_t before = boot->Writes().size();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"Upgrade Mode is off: tick Upgrade Mode in the Firmware Upgrade menu "
+                          "before upgrading the firmware."});
+    EXPECT_EQ(boot->Writes().size(), before);
+    EXPECT_TRUE(UpgradeButton()->isEnabled());
+}
+
+}  // namespace

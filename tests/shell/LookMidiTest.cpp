@@ -1,0 +1,193 @@
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+#include "app/EditorApp.h"
+#include "app/LookSettings.h"
+#include "app/TformMain.h"
+#include "device/D2XXUnit.h"
+#include "platform/Resources.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+// Each look is told apart by its text; the real themes are not needed here.
+QString Sheet(int index) {
+    return QStringLiteral("QWidget { /* look %1 */ }").arg(index);
+}
+const QString kLookBefore = QStringLiteral("QLabel { /* the look in force */ }");
+
+class Looks : public EditorFixture {
+protected:
+    void SetUp() override {
+        EditorFixture::SetUp();
+        for (int i = 0; i <= 7; ++i)
+            platform::RegisterResource(QStringLiteral("STYLE_%1").arg(i), Sheet(i).toUtf8());
+        qApp->setStyleSheet(kLookBefore);
+    }
+    QString StyleFile() const { return documents.filePath("VORKEL/style.txt"); }
+    void WriteStyleFile(const QByteArray& bytes) {
+        ASSERT_TRUE(QDir(documents.path()).mkpath("VORKEL"));
+        QFile file(StyleFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray StyleFileBytes() const {
+        QFile file(StyleFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    static QStringList Captions(QMenu* menu) {
+        QStringList captions;
+        for (QAction* a : menu->actions()) captions << a->text();
+        return captions;
+    }
+    static QAction* Item(QMenu* menu, const QString& caption) {
+        for (QAction* a : menu->actions())
+            if (a->text() == caption) return a;
+        return nullptr;
+    }
+};
+
+struct RememberedCase {
+    const char* name;
+    std::optional<QByteArray> file;  // nothing: no style.txt
+    int look;                        // -1: the look in force stays
+};
+
+class RememberedLook : public Looks, public ::testing::WithParamInterface<RememberedCase> {};
+
+TEST_P(RememberedLook, IsAppliedAtStartAndStartGoesOn) {
+    const RememberedCase& c = GetParam();
+    if (c.file) WriteStyleFile(*c.file);
+    StartEditor();
+    EXPECT_EQ(qApp->styleSheet(), c.look < 0 ? kLookBefore : Sheet(c.look));
+    // Whatever the file held, both menus are there and nothing is reported.
+    EXPECT_EQ(Captions(formMain->menuLook), (QStringList{"0", "1", "2", "3", "4", "5", "6"}));
+    QStringList channels{"OMNI"};
+    for (int i = 1; i <= 16; ++i) channels << QString::number(i);
+    EXPECT_EQ(Captions(formMain->menuMIDIchannel), channels);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    // Start-up only reads the file.
+    EXPECT_EQ(StyleFileBytes(), c.file.value_or("<missing>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RememberedLook,
+    ::testing::Values(RememberedCase{"NoFile", std::nullopt, 0},
+                      RememberedCase{"Three", QByteArray("3"), 3},
+                      // No menu item offers it, the file can.
+                      RememberedCase{"Seven", QByteArray("7"), 7},
+                      RememberedCase{"NoSuchLook", QByteArray("12"), -1},
+                      RememberedCase{"Negative", QByteArray("-1"), -1},
+                      RememberedCase{"Utf8Bom",
+                                     QByteArray("\xEF\xBB\xBF"
+                                                "5"),
+                                     5},
+                      RememberedCase{"Utf16Bom",
+                                     QByteArray("\xFF\xFE"
+                                                "4\0",
+                                                4),
+                                     4},
+                      RememberedCase{"TrailingLineBreak", QByteArray("2\r\n"), 2},
+                      // Not a whole number: the first look, and start-up goes on.
+                      RememberedCase{"Empty", QByteArray(""), 0},
+                      RememberedCase{"Text", QByteArray("dark"), 0},
+                      RememberedCase{"TooLarge", QByteArray("99999999999"), 0},
+                      RememberedCase{"NotText", QByteArray("\x80\x81\xFF", 3), 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Looks, ClickAppliesTheLookAndTheNextStartRemembersIt) {
+    WriteStyleFile("6");
+    StartEditor();
+    ASSERT_EQ(qApp->styleSheet(), Sheet(6));
+    Item(formMain->menuLook, "3")->trigger();
+    EXPECT_EQ(qApp->styleSheet(), Sheet(3));
+    EXPECT_EQ(StyleFileBytes(), "3");
+    // Choosing the same look again still rewrites the file.
+    QFile::remove(StyleFile());
+    Item(formMain->menuLook, "3")->trigger();
+    EXPECT_EQ(StyleFileBytes(), "3");
+
+    DestroyWindows();
+    qApp->setStyleSheet(kLookBefore);
+    StartEditor();
+    EXPECT_EQ(qApp->styleSheet(), Sheet(3));
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+TEST_F(Looks, FailedSaveIsReportedWithTheLookAlreadyApplied) {
+    StartEditor();
+    // The maker folder has been replaced by a file since start-up.
+    ASSERT_TRUE(QDir(documents.filePath("VORKEL")).removeRecursively());
+    QFile blocker(documents.filePath("VORKEL"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    Item(formMain->menuLook, "2")->trigger();
+    EXPECT_EQ(qApp->styleSheet(), Sheet(2));
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_TRUE(dialogs->messages[0].startsWith("Cannot save the look to \""))
+        << dialogs->messages[0].toStdString();
+    EXPECT_TRUE(dialogs->messages[0].contains("style.txt"));
+    EXPECT_TRUE(QFileInfo(documents.filePath("VORKEL")).isFile());
+    // The menus still work afterwards.
+    Item(formMain->menuLook, "4")->trigger();
+    EXPECT_EQ(qApp->styleSheet(), Sheet(4));
+}
+
+TEST_F(EditorFixture, EveryBuiltInLookKeepsTheMainWindowsClientArea) {
+    StartEditor();
+    for (int look = 0; look <= 7; ++look) {
+        // Style_7 has no menu item; only style.txt reaches it.
+        if (look < 7)
+            formMain->menuLook->actions().at(look)->trigger();
+        else
+            ASSERT_TRUE(ApplyLook(7));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(qApp->styleSheet(),
+                  QString::fromUtf8(platform::ReadResource(QStringLiteral("Style_%1").arg(look))));
+        EXPECT_EQ(formMain->centralWidget()->size(), QSize(354, 244)) << "look " << look;
+    }
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+struct ChannelCase {
+    const char* caption;
+    const char* bytes;
+};
+
+class MidiChannel : public Looks, public ::testing::WithParamInterface<ChannelCase> {};
+
+TEST_P(MidiChannel, SendsItsMessageAndLogsBothLines) {
+    const ChannelCase& c = GetParam();
+    AddPedal();
+    StartEditor();
+    ASSERT_EQ(Open_USB_Device_By_Serial_Number("QMK3TEST"), ftd::FT_OK);
+    NewConsoleLines();
+    Item(formMain->menuMIDIchannel, c.caption)->trigger();
+    EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes(c.bytes)});
+    EXPECT_EQ(driver->Pedal().MidiChannel(), HexBytes(c.bytes)[1]);
+    const QString text = QString::fromLatin1(c.bytes).remove(' ');
+    EXPECT_EQ(NewConsoleLines(), (QStringList{QStringLiteral("Midi channel: ") + c.caption, text}));
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, MidiChannel,
+                         ::testing::Values(ChannelCase{"OMNI", "07 00"}, ChannelCase{"1", "07 01"},
+                                           ChannelCase{"9", "07 09"}, ChannelCase{"10", "07 0A"},
+                                           ChannelCase{"16", "07 10"}),
+                         [](const auto& info) { return std::string(info.param.caption); });
+
+TEST_F(Looks, MidiChannelWithoutPedalShowsTheDriverErrorAfterLogging) {
+    StartEditor();
+    NewConsoleLines();
+    Item(formMain->menuMIDIchannel, "5")->trigger();
+    EXPECT_EQ(NewConsoleLines(), (QStringList{"Midi channel: 5", "0705"}));
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_TRUE(dialogs->messages[0].startsWith("FT_Write")) << dialogs->messages[0].toStdString();
+}
+
+}  // namespace
