@@ -193,12 +193,18 @@ void TformMain::btnRequestClick() {
     // the bytes meant for the first one.
     ExclusiveRun run(g_requestRunning);
     if (!run.acquired()) return;
+    // An upload started during the wait would take the reply as its answer,
+    // so Upload rests too.
     const bool wasEnabled = btnRequest->isEnabled();
+    const bool uploadWasEnabled = btnUpload->isEnabled();
     btnRequest->setEnabled(false);
+    btnUpload->setEnabled(false);
     // Enabled again only while the window still shows a connection: a
-    // Disconnect during the wait has disabled it for good.
-    const auto enableAgain =
-        qScopeGuard([&] { btnRequest->setEnabled(wasEnabled && menuDisconnect->isEnabled()); });
+    // Disconnect during the wait has disabled them for good.
+    const auto enableAgain = qScopeGuard([&] {
+        btnRequest->setEnabled(wasEnabled && menuDisconnect->isEnabled());
+        btnUpload->setEnabled(uploadWasEnabled && menuDisconnect->isEnabled());
+    });
     const ScopedFlag readBack(ReadBackActive);
     if (!RequestDeviceInformation()) return;
     for (QPushButton* b : {btnAssign, btnSaveParameters, btnSetFootswitchMode, btnSetTuning})

@@ -42,6 +42,7 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
     cmbFirmwareChoose->setObjectName(QStringLiteral("cmbFirmwareChoose"));
     cmbFirmwareChoose->addItem(kFirmware4, kFirmware4ItemName);
     cmbFirmwareChoose->setCurrentIndex(-1);
+    cmbFirmwareChoose->setPlaceholderText(QStringLiteral("Choose the firmware"));
 
     btnUpgradeFirmware = new QPushButton(QStringLiteral("Upgrade Firmware"), this);
     btnUpgradeFirmware->setObjectName(QStringLiteral("btnUpgradeFirmware"));

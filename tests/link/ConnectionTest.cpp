@@ -523,14 +523,19 @@ TEST_F(Link, SecondRequestDuringTheWaitDoesNotStart) {
     Start();
     Connect();
     bool requestEnabledWhileWaiting = true;
+    bool uploadEnabledWhileWaiting = true;
     During(
         20,
         [&] {
             requestEnabledWhileWaiting = formMain->btnRequest->isEnabled();
+            uploadEnabledWhileWaiting = formMain->btnUpload->isEnabled();
             formMain->btnRequestClick();  // however it is invoked
         },
         [] { ClickRequest(); });
     EXPECT_FALSE(requestEnabledWhileWaiting);
+    // An upload would take the reply as its answer.
+    EXPECT_FALSE(uploadEnabledWhileWaiting);
+    EXPECT_TRUE(formMain->btnUpload->isEnabled());
     EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
     EXPECT_EQ(IdentityLines(), kIdentity0C0008);
     EXPECT_TRUE(formMain->btnRequest->isEnabled());
