@@ -2,7 +2,17 @@
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
-}
+// Both tracking functions end their hint the same way.
+const QString kTrackingHintEnd =
+    kCrLf +
+    QStringLiteral(
+        "Make sure to choose the right tuning for your instrument before applying this "
+        "parameter.") +
+    kCrLf +
+    QStringLiteral(
+        "Like any other parameter, this parameter can either be stored permanently on "
+        "pedal or assigned to a CTRL button.");
+}  // namespace
 
 const QString HintInputLevel =
     QStringLiteral("Set level of input signal to the octave down effect. It does not affect dry.") +
@@ -14,24 +24,10 @@ const QString HintDominantNotesCut =
     QStringLiteral(
         "Improves tracking on lowest chord (E-open chord in standard tuning) when RANGE "
         "is set high.") +
-    kCrLf +
-    QStringLiteral(
-        "Make sure to choose the right tuning for your instrument before applying this "
-        "parameter.") +
-    kCrLf +
-    QStringLiteral(
-        "Like any other parameter, this parameter can either be stored permanently on "
-        "pedal or assigned to a CTRL button.");
+    kTrackingHintEnd;
 
 const QString HintHighNotesCut =
     QStringLiteral(
         "Removes tracking and noise on higher strings (e.g. open G string and first "
         "frets in standard tuning)") +
-    kCrLf +
-    QStringLiteral(
-        "Make sure to choose the right tuning for your instrument before applying this "
-        "parameter.") +
-    kCrLf +
-    QStringLiteral(
-        "Like any other parameter, this parameter can either be stored permanently on "
-        "pedal or assigned to a CTRL button.");
+    kTrackingHintEnd;
