@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "app/EditorApp.h"
 #include "app/TformMain.h"
 #include "app/TformPrint.h"
 #include "device/D2XXUnit.h"
@@ -152,6 +153,28 @@ TEST_F(EditorFixture, SupportOpensTheContactPage) {
     ASSERT_EQ(recorder->opened.size(), 1);
     EXPECT_EQ(recorder->opened[0].path(), "/contact-us/");
     EXPECT_EQ(recorder->opened[0].scheme(), "https");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EditorOptions, SimulatedPedalAndPortsAreRead) {
+    const EditorOptions none = ParseEditorOptions({"quendle-editor"});
+    EXPECT_FALSE(none.simulatedPedal);
+    EXPECT_TRUE(none.ports.isEmpty());
+    const EditorOptions all = ParseEditorOptions(
+        {"quendle-editor", "--simulated-pedal", "--port", "/dev/pts/4", "--port=/dev/ttyUSB1"});
+    EXPECT_TRUE(all.simulatedPedal);
+    EXPECT_EQ(all.ports, (QStringList{"/dev/pts/4", "/dev/ttyUSB1"}));
+}
+
+TEST_F(EditorFixture, SimulatedPedalIsListedAsThePedal) {
+    InstallDriverFor(ParseEditorOptions({"quendle-editor", "--simulated-pedal"}));
+    StartEditor();
+    EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3");
+    EXPECT_EQ(formMain->menuSerialNumber->text(), "Serial Number: QMK3SIM1");
+    EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
 }  // namespace
