@@ -97,9 +97,8 @@ void TformMain::BuildControls() {
     btnSetFootswitchMode =
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
     QFont tahoma;
-    tahoma.setFamilies(
-        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
-         QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
+    tahoma.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
+                        QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
     tahoma.setPointSizeF(10.5);
     btnSetFootswitchMode->setFont(tahoma);
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
@@ -120,8 +119,8 @@ void TformMain::BuildControls() {
     lstEffects->setObjectName(QStringLiteral("lstEffects"));
     lstEffects->setFont(MainFont());
     // Wide enough for an algorithm name such as "Quendle MK3 0008" in any look.
-    lstEffects->setFixedWidth(
-        std::max(128, QFontMetrics(MainFont()).horizontalAdvance(QStringLiteral("Quendle MK3 0008")) + 30));
+    lstEffects->setFixedWidth(std::max(
+        128, QFontMetrics(MainFont()).horizontalAdvance(QStringLiteral("Quendle MK3 0008")) + 30));
     lstEffects->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     UploadCheckTimer = new QTimer(this);
@@ -226,12 +225,10 @@ void TformMain::ConnectHandlers() {
     connect(menuSupport, &QAction::triggered, this, Guarded([this] { menuSupportClick(); }));
     connect(menuScan, &QAction::triggered, this, Guarded([this] { menuScanClick(); }));
     connect(menuConnect, &QAction::triggered, this, Guarded([this] { ConnectOnClick(); }));
-    connect(menuDisconnect, &QAction::triggered, this,
-            Guarded([this] { menuDisconnectClick(); }));
+    connect(menuDisconnect, &QAction::triggered, this, Guarded([this] { menuDisconnectClick(); }));
     connect(btnRequest, &QPushButton::clicked, this, Guarded([this] { btnRequestClick(); }));
     connect(btnUpload, &QPushButton::clicked, this, Guarded([this] { btnUploadClick(); }));
-    connect(UploadCheckTimer, &QTimer::timeout, this,
-            Guarded([this] { UploadCheckTimerTimer(); }));
+    connect(UploadCheckTimer, &QTimer::timeout, this, Guarded([this] { UploadCheckTimerTimer(); }));
     connect(btnSaveParameters, &QPushButton::clicked, this,
             Guarded([this] { btnSaveParametersClick(); }));
     connect(btnAssign, &QPushButton::clicked, this, Guarded([this] { btnAssignClick(); }));
@@ -239,13 +236,10 @@ void TformMain::ConnectHandlers() {
             Guarded([this] { btnSetFootswitchModeClick(); }));
     connect(btnSetTuning, &QPushButton::clicked, this, Guarded([this] { btnSetTuningClick(); }));
     connect(btnGetFXInfo, &QPushButton::clicked, this, Guarded([this] { btnGetFXInfoClick(); }));
-    connect(btnOpenEffect, &QPushButton::clicked, this,
-            Guarded([this] { btnOpenEffectClick(); }));
+    connect(btnOpenEffect, &QPushButton::clicked, this, Guarded([this] { btnOpenEffectClick(); }));
     connect(lstEffects, &QListWidget::itemClicked, this, Guarded([this] { effetto_cliccato(); }));
-    connect(menuLoadPreset, &QAction::triggered, this,
-            Guarded([this] { menuLoadPresetClick(); }));
-    connect(menuSavePreset, &QAction::triggered, this,
-            Guarded([this] { menuSavePresetClick(); }));
+    connect(menuLoadPreset, &QAction::triggered, this, Guarded([this] { menuLoadPresetClick(); }));
+    connect(menuSavePreset, &QAction::triggered, this, Guarded([this] { menuSavePresetClick(); }));
     connect(menuLoadIR, &QAction::triggered, this, Guarded([this] { menuLoadIRClick(); }));
     connect(menuEnableAllParameters, &QAction::triggered, this,
             Guarded([this] { OnClickEnableAllParameters(); }));
@@ -330,4 +324,6 @@ void TformMain::menuInfoClick() {
     ConsolePrint(QStringLiteral("current app version: ") + CurrentVersion);
 }
 
-void TformMain::menuSupportClick() { platform::network().OpenUrl(platform::ContactPageUrl()); }
+void TformMain::menuSupportClick() {
+    platform::network().OpenUrl(platform::ContactPageUrl());
+}

@@ -97,8 +97,7 @@ void TformPrint::BuildControls() {
     connect(CheckBox1, &QCheckBox::toggled, this, Guarded([this] { CheckBox1Change(); }));
     connect(btnEraseEeprom, &QPushButton::clicked, this,
             Guarded([this] { btnEraseEepromClick(); }));
-    connect(btnReadEEPROM, &QPushButton::clicked, this,
-            Guarded([this] { btnReadEEPROMClick(); }));
+    connect(btnReadEEPROM, &QPushButton::clicked, this, Guarded([this] { btnReadEEPROMClick(); }));
     connect(btnSend, &QPushButton::clicked, this, Guarded([this] { btnSendClick(); }));
     connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(cmbNotePicker, &QComboBox::currentIndexChanged, this,
@@ -129,11 +128,17 @@ void TformPrint::AddLine(const QString& text, bool scrollToEnd) {
     }
 }
 
-void TformPrint::btnClearClick() { Memo1->clear(); }
+void TformPrint::btnClearClick() {
+    Memo1->clear();
+}
 
-void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); }
+void TformPrint::btnScrollTopClick() {
+    Memo1->verticalScrollBar()->setValue(0);
+}
 
-void TformPrint::CheckBox1Change() { AutoScroll = CheckBox1->isChecked(); }
+void TformPrint::CheckBox1Change() {
+    AutoScroll = CheckBox1->isChecked();
+}
 
 void ShowConsole() {
     if (!formPrint) return;

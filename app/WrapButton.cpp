@@ -9,12 +9,14 @@ WrapButton::WrapButton(const QString& text, QWidget* parent) : QPushButton(text,
 
 QSize WrapButton::sizeHint() const {
     const QFontMetrics metrics(font());
-    const QRect one = metrics.boundingRect(QRect(0, 0, 90, 1000), Qt::TextWordWrap | Qt::AlignCenter,
-                                           text());
+    const QRect one =
+        metrics.boundingRect(QRect(0, 0, 90, 1000), Qt::TextWordWrap | Qt::AlignCenter, text());
     return QSize(std::max(one.width(), 60) + 16, one.height() + 12);
 }
 
-QSize WrapButton::minimumSizeHint() const { return QSize(40, fontMetrics().height() + 8); }
+QSize WrapButton::minimumSizeHint() const {
+    return QSize(40, fontMetrics().height() + 8);
+}
 
 void WrapButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);

@@ -1,3 +1,5 @@
 #include "app/EditorApp.h"
 
-int main(int argc, char** argv) { return RunEditor(argc, argv); }
+int main(int argc, char** argv) {
+    return RunEditor(argc, argv);
+}

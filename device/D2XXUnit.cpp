@@ -60,9 +60,9 @@ FT_STATUS Open_USB_Device_By_Serial_Number(const QString& serial) {
     // The driver takes at most 49 characters and a terminating zero.
     char buffer[kSerialBufferSize] = {};
     const QByteArray local = serial.toLocal8Bit();
-    std::memcpy(buffer, local.constData(),
-                std::min<std::size_t>(static_cast<std::size_t>(local.size()),
-                                      kSerialBufferSize - 1));
+    std::memcpy(
+        buffer, local.constData(),
+        std::min<std::size_t>(static_cast<std::size_t>(local.size()), kSerialBufferSize - 1));
     FT_HANDLE handle = DeviceHandle;
     FT_STATUS status = Driver().OpenBySerialNumber(buffer, handle);
     if (status == FT_OK) DeviceHandle = handle;
@@ -122,8 +122,7 @@ FT_STATUS SetFTBaudRate() {
 }
 
 FT_STATUS SetFTDataCharacteristics() {
-    FT_STATUS status =
-        Driver().SetDataCharacteristics(DeviceHandle, WordLength, StopBits, Parity);
+    FT_STATUS status = Driver().SetDataCharacteristics(DeviceHandle, WordLength, StopBits, Parity);
     ReportFTError(QStringLiteral("FT_SetDataCharacteristics"), status);
     return status;
 }

@@ -18,9 +18,9 @@ void ListDevicesAtStart() {
 
         GetFTDeviceDescription(i);
         const QString description = QString::fromLocal8Bit(DeviceListText);
-        formMain->lblDeviceName->setText(
-            description == QLatin1String("FT230X Basic UART") ? QStringLiteral("Quendle MK3")
-                                                              : description);
+        formMain->lblDeviceName->setText(description == QLatin1String("FT230X Basic UART")
+                                             ? QStringLiteral("Quendle MK3")
+                                             : description);
         DeviceDescription = description;
     }
 }

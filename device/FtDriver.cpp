@@ -10,7 +10,11 @@ std::unique_ptr<FtDriver>& Installed() {
 }
 }  // namespace
 
-FtDriver& Driver() { return *Installed(); }
-void InstallDriver(std::unique_ptr<FtDriver> driver) { Installed() = std::move(driver); }
+FtDriver& Driver() {
+    return *Installed();
+}
+void InstallDriver(std::unique_ptr<FtDriver> driver) {
+    Installed() = std::move(driver);
+}
 
 }  // namespace ftd

@@ -11,8 +11,8 @@ namespace {
 
 void CopyListText(const QString& text, char (&buffer)[FT_LIST_TEXT_SIZE]) {
     const QByteArray bytes = text.toLocal8Bit();
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(bytes.size()),
-                                                FT_LIST_TEXT_SIZE);
+    const std::size_t n =
+        std::min<std::size_t>(static_cast<std::size_t>(bytes.size()), FT_LIST_TEXT_SIZE);
     std::memset(buffer, 0, FT_LIST_TEXT_SIZE);
     std::memcpy(buffer, bytes.constData(), n);
 }
@@ -31,8 +31,8 @@ std::vector<SerialPortDriver::Listed> SerialPortDriver::Enumerate() const {
     }
     for (const QString& path : extraPorts_) {
         const QString description = QSerialPortInfo(path).description();
-        found.push_back({path, description.isEmpty() ? QFileInfo(path).fileName() : description,
-                         path});
+        found.push_back(
+            {path, description.isEmpty() ? QFileInfo(path).fileName() : description, path});
     }
     return found;
 }

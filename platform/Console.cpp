@@ -31,5 +31,9 @@ void SetConsoleSink(ConsoleSink sink) {
 
 }  // namespace platform
 
-void ConsolePrint(const QString& text) { platform::Emit(text, platform::Scroll::ToEnd); }
-void ConsoleAppend(const QString& text) { platform::Emit(text, platform::Scroll::None); }
+void ConsolePrint(const QString& text) {
+    platform::Emit(text, platform::Scroll::ToEnd);
+}
+void ConsoleAppend(const QString& text) {
+    platform::Emit(text, platform::Scroll::None);
+}

@@ -8,7 +8,9 @@ std::unique_ptr<Dialogs>& Installed() {
 }
 }  // namespace
 
-Dialogs& dialogs() { return *Installed(); }
+Dialogs& dialogs() {
+    return *Installed();
+}
 
 void InstallDialogs(std::unique_ptr<Dialogs> implementation) {
     Installed() = std::move(implementation);

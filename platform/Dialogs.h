@@ -5,8 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,8 +15,8 @@ namespace platform {
 enum class Answer { Yes, No, Cancel };
 
 struct FileDialogOptions {
-    QString title;          // empty: the platform's default title
-    QString filter;         // in the "Description (*.ext)|*.ext" form
+    QString title;   // empty: the platform's default title
+    QString filter;  // in the "Description (*.ext)|*.ext" form
     QString defaultExtension;
     QString initialFolder;  // empty: the platform's default folder
 };
@@ -37,8 +37,12 @@ Dialogs& dialogs();
 void InstallDialogs(std::unique_ptr<Dialogs> implementation);
 
 // Shorthands used everywhere.
-inline void ShowMessage(const QString& text) { dialogs().ShowMessage(text); }
-inline Answer Ask(const QString& question) { return dialogs().Ask(question); }
+inline void ShowMessage(const QString& text) {
+    dialogs().ShowMessage(text);
+}
+inline Answer Ask(const QString& question) {
+    return dialogs().Ask(question);
+}
 
 // Records every text shown and answers from a script; what tests install.
 class RecordingDialogs : public Dialogs {
@@ -53,9 +57,9 @@ public:
     std::optional<QString> OpenFileName(const FileDialogOptions& options) override;
     std::optional<QString> SaveFileName(const FileDialogOptions& options) override;
 
-    QStringList messages;    // texts of the message boxes, in order
-    QStringList questions;   // texts of the confirmations, in order
-    std::deque<Answer> answers;  // next answers; Yes when empty
+    QStringList messages;                          // texts of the message boxes, in order
+    QStringList questions;                         // texts of the confirmations, in order
+    std::deque<Answer> answers;                    // next answers; Yes when empty
     std::deque<std::optional<QString>> fileNames;  // next file names; cancel when empty
     std::vector<FileRequest> fileRequests;
     // Called after each message is recorded (a test can act "while the box is open").

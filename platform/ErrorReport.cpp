@@ -5,7 +5,9 @@
 
 namespace platform {
 
-void ReportError(const QString& text) { dialogs().ShowMessage(text); }
+void ReportError(const QString& text) {
+    dialogs().ShowMessage(text);
+}
 
 bool Guard(const std::function<void()>& fn) {
     try {

@@ -24,11 +24,17 @@ QString DocumentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-void SetDocumentsFolder(const QString& path) { DocumentsOverride() = path; }
+void SetDocumentsFolder(const QString& path) {
+    DocumentsOverride() = path;
+}
 
-QString MakerFolder() { return QDir(DocumentsFolder()).filePath(QStringLiteral("VORKEL")); }
+QString MakerFolder() {
+    return QDir(DocumentsFolder()).filePath(QStringLiteral("VORKEL"));
+}
 
-QString ProductFolder() { return QDir(MakerFolder()).filePath(QStringLiteral("Quendle MK3")); }
+QString ProductFolder() {
+    return QDir(MakerFolder()).filePath(QStringLiteral("Quendle MK3"));
+}
 
 void CreateFolder(const QString& path) {
     QFileInfo info(path);
@@ -68,8 +74,8 @@ QByteArray ReadWholeFile(const QString& path) {
 QString DecodeText(const QByteArray& bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        auto encoding = bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
-                                                     : QStringConverter::Utf16BE;
+        auto encoding =
+            bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
         QStringDecoder decoder(encoding);
         return decoder(bytes.mid(2));
     }

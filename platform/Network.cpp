@@ -71,21 +71,29 @@ std::unique_ptr<Network>& Installed() {
 
 }  // namespace
 
-std::unique_ptr<Network> MakeQtNetwork() { return std::make_unique<QtNetwork>(); }
+std::unique_ptr<Network> MakeQtNetwork() {
+    return std::make_unique<QtNetwork>();
+}
 
-Network& network() { return *Installed(); }
+Network& network() {
+    return *Installed();
+}
 void InstallNetwork(std::unique_ptr<Network> implementation) {
     Installed() = std::move(implementation);
 }
 
-void SetUrlOpener(std::function<void(const QUrl&)> opener) { UrlOpener() = std::move(opener); }
+void SetUrlOpener(std::function<void(const QUrl&)> opener) {
+    UrlOpener() = std::move(opener);
+}
 
 QString MakerSite() {
     const QString env = qEnvironmentVariable("QUENDLE_MAKER_SITE");
     return env.isEmpty() ? QStringLiteral(QUENDLE_MAKER_SITE) : env;
 }
 
-QUrl ContactPageUrl() { return QUrl(MakerSite() + QStringLiteral("/contact-us/")); }
+QUrl ContactPageUrl() {
+    return QUrl(MakerSite() + QStringLiteral("/contact-us/"));
+}
 QUrl VersionPageUrl() {
     return QUrl(MakerSite() + QStringLiteral("/download/quendle-editor-version.php"));
 }

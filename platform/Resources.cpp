@@ -57,6 +57,8 @@ void RegisterResource(const QString& name, const QByteArray& bytes) {
     Registered().insert(name.toLower(), {name, bytes});
 }
 
-void UnregisterResource(const QString& name) { Registered().remove(name.toLower()); }
+void UnregisterResource(const QString& name) {
+    Registered().remove(name.toLower());
+}
 
 }  // namespace platform

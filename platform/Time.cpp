@@ -32,8 +32,12 @@ void SpinIterations(std::uint64_t iterations) {
     }
 }
 
-Clock& clock() { return *Installed(); }
-void InstallClock(std::unique_ptr<Clock> implementation) { Installed() = std::move(implementation); }
+Clock& clock() {
+    return *Installed();
+}
+void InstallClock(std::unique_ptr<Clock> implementation) {
+    Installed() = std::move(implementation);
+}
 
 void CountingClock::SleepMs(int milliseconds) {
     totalSleepMs += milliseconds;

@@ -19,8 +19,12 @@ public:
 Clock& clock();
 void InstallClock(std::unique_ptr<Clock> implementation);
 
-inline void SleepMs(int milliseconds) { clock().SleepMs(milliseconds); }
-inline void BusyPause(std::uint64_t iterations) { clock().BusyPause(iterations); }
+inline void SleepMs(int milliseconds) {
+    clock().SleepMs(milliseconds);
+}
+inline void BusyPause(std::uint64_t iterations) {
+    clock().BusyPause(iterations);
+}
 
 // The real clock's busy loop, usable on its own (the benchmark times it).
 void SpinIterations(std::uint64_t iterations);

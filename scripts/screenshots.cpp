@@ -39,7 +39,8 @@ void Save(QWidget* window, const QString& folder, const QString& look, const QSt
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    const QString folder =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(folder);
 
     QTemporaryDir documents;
@@ -58,7 +59,9 @@ int main(int argc, char** argv) {
         formMain->btnGetFXInfoClick();
     }
     formFXsettings->SetSettingsEnabled(true);
-    for (int i = 0; i < 12; ++i) ConsolePrint(QStringLiteral("%1:    %2").arg(i).arg(i * 7 % 256, 2, 16, QLatin1Char('0')).toUpper());
+    for (int i = 0; i < 12; ++i)
+        ConsolePrint(
+            QStringLiteral("%1:    %2").arg(i).arg(i * 7 % 256, 2, 16, QLatin1Char('0')).toUpper());
 
     const struct {
         QWidget* window;
@@ -79,7 +82,8 @@ int main(int argc, char** argv) {
             Save(w.window, folder, QStringLiteral("look%1").arg(look), QLatin1String(w.name));
     }
     app.setStyleSheet(QString());
-    for (const auto& w : windows) Save(w.window, folder, QStringLiteral("plain"), QLatin1String(w.name));
+    for (const auto& w : windows)
+        Save(w.window, folder, QStringLiteral("plain"), QLatin1String(w.name));
     DestroyWindows();
     return 0;
 }

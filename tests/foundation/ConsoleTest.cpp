@@ -40,8 +40,7 @@ TEST_F(Console, LinesLoggedWhileHiddenAreThereWhenShownAgain) {
     ConsolePrint("");
     QTest::keyClick(formMain->lstEffects, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(formPrint->isVisible());
-    EXPECT_EQ(ConsoleLines(),
-              (QStringList{"first", "current app version: " + CurrentVersion, ""}));
+    EXPECT_EQ(ConsoleLines(), (QStringList{"first", "current app version: " + CurrentVersion, ""}));
 }
 
 TEST_F(Console, ClearStartsTheLogAgain) {

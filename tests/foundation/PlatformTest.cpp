@@ -39,15 +39,19 @@ TEST_F(Platform, AtomicWriteReplacesAWholeFileAndKeepsItOnFailure) {
     // A target inside a folder that does not exist cannot be written.
     EXPECT_THROW(platform::WriteFileAtomically(documents.filePath("missing/x.txt"), "x"),
                  platform::EditorError);
-    EXPECT_THROW(platform::ReadWholeFile(documents.filePath("missing.txt")),
-                 platform::EditorError);
+    EXPECT_THROW(platform::ReadWholeFile(documents.filePath("missing.txt")), platform::EditorError);
     EXPECT_EQ(platform::ReadWholeFile(path), QByteArray("new"));
 }
 
 TEST(DecodeText, ReadsUtf8WithOrWithoutMarkAndFallsBackToTheSystemCodePage) {
     EXPECT_EQ(platform::DecodeText("3"), "3");
-    EXPECT_EQ(platform::DecodeText("\xEF\xBB\xBF" "3"), "3");
-    EXPECT_EQ(platform::DecodeText(QByteArray("\xFF\xFE" "3\0", 4)), "3");
+    EXPECT_EQ(platform::DecodeText("\xEF\xBB\xBF"
+                                   "3"),
+              "3");
+    EXPECT_EQ(platform::DecodeText(QByteArray("\xFF\xFE"
+                                              "3\0",
+                                              4)),
+              "3");
     EXPECT_EQ(platform::DecodeText("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
     EXPECT_EQ(platform::DecodeText("caf\xE9"), QString::fromLocal8Bit("caf\xE9"));
 }

@@ -40,18 +40,29 @@ TEST_P(StartupListing, FillsLabelSerialMenuAndSelection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Devices, StartupListing,
-    ::testing::Values(
-        ListingCase{"NoDevice", {}, "No device found", "Serial Number: ", ""},
-        ListingCase{"PedalBridge", {{"QM0001", "FT230X Basic UART"}}, "Quendle MK3", "Serial Number: QM0001",
-                    "QM0001"},
-        ListingCase{"OtherBridge", {{"QM0001", "USB <-> Serial"}}, "USB <-> Serial", "Serial Number: QM0001",
-                    "QM0001"},
-        // Two bridges: the serial numbers run together, the second one is kept.
-        ListingCase{"TwoBridges", {{"AAA1", "FT230X Basic UART"}, {"BBB2", "Other Bridge"}}, "Other Bridge",
-                    "Serial Number: AAA1BBB2", "BBB2"},
-        // The product name only for the exact description.
-        ListingCase{"DescriptionCaseMatters", {{"QM0001", "ft230x basic uart"}}, "ft230x basic uart",
-                    "Serial Number: QM0001", "QM0001"}),
+    ::testing::Values(ListingCase{"NoDevice", {}, "No device found", "Serial Number: ", ""},
+                      ListingCase{"PedalBridge",
+                                  {{"QM0001", "FT230X Basic UART"}},
+                                  "Quendle MK3",
+                                  "Serial Number: QM0001",
+                                  "QM0001"},
+                      ListingCase{"OtherBridge",
+                                  {{"QM0001", "USB <-> Serial"}},
+                                  "USB <-> Serial",
+                                  "Serial Number: QM0001",
+                                  "QM0001"},
+                      // Two bridges: the serial numbers run together, the second one is kept.
+                      ListingCase{"TwoBridges",
+                                  {{"AAA1", "FT230X Basic UART"}, {"BBB2", "Other Bridge"}},
+                                  "Other Bridge",
+                                  "Serial Number: AAA1BBB2",
+                                  "BBB2"},
+                      // The product name only for the exact description.
+                      ListingCase{"DescriptionCaseMatters",
+                                  {{"QM0001", "ft230x basic uart"}},
+                                  "ft230x basic uart",
+                                  "Serial Number: QM0001",
+                                  "QM0001"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EditorFixture, WindowsAreCreatedWithTheirCaptionsAndOnlyTheMainWindowShows) {
@@ -105,8 +116,10 @@ TEST_F(EditorFixture, MainWindowStartsWithItsCaptionsAndDisabledDeviceButtons) {
     EXPECT_FALSE(formMain->menuEnableAllParameters->isVisible());
     EXPECT_EQ(formMain->menuNewAppVersion->text(), "New version available:");
     // The version from the build: two spaces after the colon.
-    EXPECT_EQ(CurrentVersion, QStringLiteral("%1.%2").arg(QUENDLE_VERSION_MAJOR).arg(QUENDLE_VERSION_MINOR));
-    EXPECT_EQ(formMain->menuAppVersion->text(), QStringLiteral("Editor Version:  ") + CurrentVersion);
+    EXPECT_EQ(CurrentVersion,
+              QStringLiteral("%1.%2").arg(QUENDLE_VERSION_MAJOR).arg(QUENDLE_VERSION_MINOR));
+    EXPECT_EQ(formMain->menuAppVersion->text(),
+              QStringLiteral("Editor Version:  ") + CurrentVersion);
     EXPECT_EQ(BaudRate, 115200u);
     EXPECT_EQ(WordLength, 8);
     EXPECT_EQ(StopBits, 0);

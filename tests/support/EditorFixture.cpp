@@ -35,7 +35,9 @@ void EditorFixture::TearDown() {
     QCoreApplication::processEvents();
 }
 
-void EditorFixture::StartEditor() { CreateWindows(true); }
+void EditorFixture::StartEditor() {
+    CreateWindows(true);
+}
 
 sim::VirtualPedal& EditorFixture::AddPedal(const std::string& serial,
                                            const std::string& description) {
