@@ -4,6 +4,7 @@
 
 #include "app/TformMain.h"
 #include "device/Communication.h"
+#include "device/StandIn.h"
 #include "firmware/Bootloader.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -102,6 +103,14 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     LoadFirmwareImage();
     // Refused images go no further than this: nothing has been sent yet.
     CheckFirmwareImage();
+    if (!StandInMayBeSent(QByteArray::fromHex(FirmwareHexText.toLatin1()),
+                          QStringLiteral("This editor carries a stand-in in place of the pedal's "
+                                         "firmware. Written to a real pedal, the pedal will not "
+                                         "work until its real firmware is written again. Write "
+                                         "it anyway?"))) {
+        ConsolePrint(QStringLiteral("Firmware upgrade refused: stand-in image"));
+        return;
+    }
     SplitFirmwareImage();
     try {
         SendEraseCommand();

@@ -11,6 +11,7 @@
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/StandIn.h"
 #include "library/Catalogue.h"
 #include "library/Upload.h"
 #include "platform/Console.h"
@@ -75,6 +76,15 @@ void TformMain::btnUploadClick() {
         ConsolePrint(QStringLiteral("upload refused: ") + problem);
         platform::ShowMessage(QStringLiteral("The algorithm %1 cannot be uploaded: %2.")
                                   .arg(SelectedAlgorithmName, problem));
+        return;
+    }
+
+    if (!StandInMayBeSent(image.toLatin1(),
+                          QStringLiteral("This editor carries a stand-in in place of the algorithm "
+                                         "%1: it is not a program for the pedal. Upload it "
+                                         "anyway?")
+                              .arg(SelectedAlgorithmName))) {
+        ConsolePrint(QStringLiteral("upload refused: stand-in image"));
         return;
     }
 

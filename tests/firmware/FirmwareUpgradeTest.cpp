@@ -193,6 +193,8 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
     EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
     EXPECT_EQ(boot->Started(), 0x08000000u);
     EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    // A real serial link and the generated stand-in: the user was asked first.
+    EXPECT_EQ(dialogs->questions.size(), 1);
 
     EXPECT_FALSE(formFirmwareUpgrade->isVisible());
     EXPECT_FALSE(formMain->menuFirmwareUpgradeMode->isChecked());
@@ -432,3 +434,22 @@ TEST_F(Upgrade, OutsideUpgradeModeNothingIsSent) {
 }
 
 }  // namespace
+
+// The stand-in firmware written to a real pedal would leave it without
+// working firmware: anything but a clear Yes keeps it off the link.
+class StandInRefused : public Upgrade, public ::testing::WithParamInterface<platform::Answer> {};
+
+TEST_P(StandInRefused, NothingIsWrittenAndARetryStaysPossible) {
+    StartInBootloader();
+    Choose("Firmware_4");
+    dialogs->answers = {GetParam()};
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->questions.size(), 1);
+    EXPECT_EQ(boot->Count(Step::EraseCommand), 0);
+    EXPECT_EQ(boot->Count(Step::WriteData), 0);
+    EXPECT_TRUE(FirmwareUpgradeMode);
+    EXPECT_TRUE(formFirmwareUpgrade->btnUpgradeFirmware->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, StandInRefused,
+                         ::testing::Values(platform::Answer::No, platform::Answer::Cancel));

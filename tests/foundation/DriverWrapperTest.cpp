@@ -78,3 +78,36 @@ TEST_F(Wrapper, FailedListingKeepsThePreviousTextAndIsReported) {
 }
 
 }  // namespace
+
+#include "device/SerialPortDriver.h"
+#include "device/StandIn.h"
+#include "platform/Resources.h"
+
+namespace {
+
+using StandIn = EditorFixture;
+
+TEST_F(StandIn, GeneratedImagesAreRecognisedAndRealOnesAreNot) {
+    EXPECT_TRUE(IsStandInImage(platform::ReadResource("FIRMWARE_4")));
+    EXPECT_TRUE(IsStandInImage(platform::ReadResource("QUENDLE_MK3_0008")));  // hex text
+    EXPECT_FALSE(IsStandInImage(QByteArray(4640, '\x5A')));
+    EXPECT_FALSE(IsStandInImage("0012200000"));
+}
+
+TEST_F(StandIn, GoesToTheVirtualPedalWithoutAskingAndToARealLinkOnlyOnYes) {
+    const QByteArray standIn = platform::ReadResource("FIRMWARE_4");
+    EXPECT_TRUE(StandInMayBeSent(standIn, "Write it anyway?"));
+    EXPECT_TRUE(dialogs->questions.isEmpty());
+
+    ftd::InstallDriver(std::make_unique<SerialPortDriver>());
+    dialogs->answers = {platform::Answer::No, platform::Answer::Cancel, platform::Answer::Yes};
+    EXPECT_FALSE(StandInMayBeSent(standIn, "Write it anyway?"));
+    EXPECT_FALSE(StandInMayBeSent(standIn, "Write it anyway?"));
+    EXPECT_TRUE(StandInMayBeSent(standIn, "Write it anyway?"));
+    EXPECT_EQ(dialogs->questions.size(), 3);
+    // The maker's images go out without a question.
+    EXPECT_TRUE(StandInMayBeSent(QByteArray(64, '\x01'), "Write it anyway?"));
+    EXPECT_EQ(dialogs->questions.size(), 3);
+}
+
+}  // namespace
