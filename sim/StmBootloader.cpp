@@ -107,12 +107,10 @@ void StmBootloader::Feed(std::uint8_t byte) {
             }
             return;
         case State::Command:
-            // A second synchronisation byte is not a command the part knows;
-            // answering it keeps a host that reconnects (and syncs again) going.
-            if (byte == kSync) {
-                if (Verdict(true, "sync")) log_.push_back("sync");
-                return;
-            }
+            // Once synchronised, the part takes every byte as a command code,
+            // 0x7F included: a host that syncs again gets silence, and a NACK
+            // when its next byte is not the complement. Flashers rely on that
+            // to find a bootloader left running by an earlier session.
             command_ = byte;
             state_ = State::Complement;
             return;

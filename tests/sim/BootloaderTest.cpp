@@ -71,7 +71,10 @@ TEST_F(Bootloader, SyncAndIdentification) {
     // Get lists the page erase 0x43, not the extended erase 0x44.
     EXPECT_EQ(Bytewise(B({0x00, 0xFF})),
               B({ACK, 0x07, 0x22, 0x00, 0x01, 0x02, 0x11, 0x21, 0x31, 0x43, ACK}));
-    EXPECT_EQ(Bytewise(kSync), B({ACK})) << "a host that syncs again is answered";
+    // Once synchronised, 0x7F is a command code like any other.
+    EXPECT_EQ(Bytewise(kSync), Bytes{}) << "a second sync byte waits for its complement";
+    EXPECT_EQ(Bytewise(kSync), B({NACK}));
+    EXPECT_EQ(Bytewise(B({0x02, 0xFD})), B({ACK, 0x01, 0x04, 0x10, ACK}));
 }
 
 TEST_F(Bootloader, EraseWriteAndReadBackByteByByteOrInBulk) {
