@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QTest>
 
@@ -23,10 +24,16 @@ TEST_F(Console, OnlyCtrlShiftPShowsTheConsole) {
         // Other modifiers are not looked at.
         {Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier, true},
     };
-    for (const auto& [modifiers, shows] : cases) {
-        formPrint->hide();
-        QTest::keyClick(formMain->lstEffects, Qt::Key_P, modifiers);
-        EXPECT_EQ(formPrint->isVisible(), shows) << modifiers;
+    // Whichever part of the main window has the focus.
+    for (QWidget* focused :
+         {static_cast<QWidget*>(formMain->lstEffects), static_cast<QWidget*>(formMain->btnUpload),
+          static_cast<QWidget*>(formMain->MenuBar1), static_cast<QWidget*>(formMain)}) {
+        for (const auto& [modifiers, shows] : cases) {
+            formPrint->hide();
+            QTest::keyClick(focused, Qt::Key_P, modifiers);
+            EXPECT_EQ(formPrint->isVisible(), shows)
+                << focused->objectName().toStdString() << " " << modifiers;
+        }
     }
 }
 
