@@ -89,6 +89,9 @@ void TformMain::BuildControls() {
     };
 
     lblDeviceName = label("lblDeviceName", QStringLiteral("No device found"));
+    // A bridge's own description with " connected" after it is wider than the
+    // column; it wraps rather than hiding the word that tells the state.
+    lblDeviceName->setWordWrap(true);
     btnUpload = button("btnUpload", QStringLiteral("Upload Selected"), true);
     btnRequest = button("btnRequest", QStringLiteral("Request"), false);
     lblStatus = label("lblStatus", QStringLiteral("Status: "));

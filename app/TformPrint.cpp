@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "app/ConsoleTools.h"
@@ -117,7 +118,13 @@ void TformPrint::AddLine(const QString& text, bool scrollToEnd) {
     QScrollBar* horizontal = Memo1->horizontalScrollBar();
     const int keptVertical = vertical->value();
     const int keptHorizontal = horizontal->value();
-    Memo1->appendPlainText(text);
+    // Added through a cursor of our own: the view's own append makes the next
+    // show of a hidden console jump to the text cursor, the end of the last
+    // line, instead of the place chosen here.
+    QTextCursor end(Memo1->document());
+    end.movePosition(QTextCursor::End);
+    if (!Memo1->document()->isEmpty()) end.insertBlock();
+    end.insertText(text);
     if (scrollToEnd && AutoScroll) {
         vertical->setValue(vertical->maximum());
         horizontal->setValue(0);

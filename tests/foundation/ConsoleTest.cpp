@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QTest>
 
@@ -23,10 +24,16 @@ TEST_F(Console, OnlyCtrlShiftPShowsTheConsole) {
         // Other modifiers are not looked at.
         {Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier, true},
     };
-    for (const auto& [modifiers, shows] : cases) {
-        formPrint->hide();
-        QTest::keyClick(formMain->lstEffects, Qt::Key_P, modifiers);
-        EXPECT_EQ(formPrint->isVisible(), shows) << modifiers;
+    // Whichever part of the main window has the focus.
+    for (QWidget* focused :
+         {static_cast<QWidget*>(formMain->lstEffects), static_cast<QWidget*>(formMain->btnUpload),
+          static_cast<QWidget*>(formMain->MenuBar1), static_cast<QWidget*>(formMain)}) {
+        for (const auto& [modifiers, shows] : cases) {
+            formPrint->hide();
+            QTest::keyClick(focused, Qt::Key_P, modifiers);
+            EXPECT_EQ(formPrint->isVisible(), shows)
+                << focused->objectName().toStdString() << " " << modifiers;
+        }
     }
 }
 
@@ -73,6 +80,32 @@ TEST_F(Console, ScrollFollowsTheEndOnlyWhileScrollDownIsTicked) {
     ConsolePrint("next");
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(ConsoleLines().mid(200), (QStringList{"while unticked", "direct line", "next"}));
+}
+
+// Showing the console must not move the view to the text cursor (the end of
+// the last line): it opens where the log's own scrolling left it.
+TEST_F(Console, ShowingTheConsoleKeepsTheViewTheLogChose) {
+    StartEditor();
+    QScrollBar* vertical = formPrint->Memo1->verticalScrollBar();
+    QScrollBar* horizontal = formPrint->Memo1->horizontalScrollBar();
+    const QString wide = QStringLiteral("a line much wider than the console window ").repeated(8);
+    // Never shown yet: the newest line in view, from its left edge.
+    for (int i = 0; i < 200; ++i) ConsolePrint(QString::number(i));
+    ConsolePrint(wide);
+    QTest::keyClick(formMain->lstEffects, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(formPrint->isVisible());
+    EXPECT_EQ(horizontal->value(), 0);
+    EXPECT_EQ(vertical->value(), vertical->maximum());
+
+    // With scrollDOWN unticked, lines logged while hidden leave the view where it was.
+    formPrint->btnScrollTop->click();
+    formPrint->CheckBox1->setChecked(false);
+    formPrint->close();
+    ConsolePrint(wide);
+    ConsoleAppend(wide);
+    formPrint->show();
+    EXPECT_EQ(vertical->value(), 0);
+    EXPECT_EQ(horizontal->value(), 0);
 }
 
 TEST_F(Console, UpOnAnEmptyLogDoesNothing) {

@@ -74,6 +74,17 @@ protected:
         return enabled.join(QLatin1Char(' '));
     }
 
+    // Whether the device label shows the whole of its text in the space the
+    // window gives it.
+    static bool DeviceLabelShowsAllOfItsText() {
+        QLabel* label = formMain->lblDeviceName;
+        QCoreApplication::processEvents();  // the layout follows the new text
+        const QRect room = label->contentsRect();
+        const QRect needed = label->fontMetrics().boundingRect(
+            room, label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    }
+
     static void Scan() { formMain->menuScan->trigger(); }
     static void Connect() { formMain->menuConnect->trigger(); }
     static void Disconnect() { formMain->menuDisconnect->trigger(); }
@@ -140,6 +151,7 @@ TEST_P(ScanDevicesTest, LogsListsAndSelectsTheLastDevice) {
     dialogs->messages.clear();
     Connect();
     EXPECT_EQ(QString::fromStdString(driver->LastOpenedSerial()), c.selected);
+    EXPECT_TRUE(DeviceLabelShowsAllOfItsText()) << formMain->lblDeviceName->text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -203,6 +215,7 @@ TEST_F(Link, ConnectDisconnectConnectFollowsTheStateTable) {
 
     Connect();
     EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3  connected");
+    EXPECT_TRUE(DeviceLabelShowsAllOfItsText());
     EXPECT_EQ(EnabledControls(), kConnectedState);
     EXPECT_TRUE(DeviceConnected);
     EXPECT_TRUE(dialogs->messages.isEmpty());
