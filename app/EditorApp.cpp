@@ -33,7 +33,9 @@ EditorOptions ParseEditorOptions(const QStringList& arguments) {
 void InstallDriverFor(const EditorOptions& options) {
     if (options.simulatedPedal) {
         auto driver = std::make_unique<sim::VirtualPedalDriver>();
-        driver->AddDevice("QMK3SIM1");
+        // The sync byte of Upgrade Mode puts it into its bootloader, as the
+        // pedal's boot button does, so the firmware upgrade can be tried too.
+        driver->AddDevice("QMK3SIM1").SetBootOnSync(true);
         ftd::InstallDriver(std::move(driver));
     } else {
         ftd::InstallDriver(std::make_unique<SerialPortDriver>(options.ports));

@@ -88,7 +88,9 @@ bool ConnectDevice() {
     if (FirmwareUpgradeMode) {
         OutBuffer[0] = 0x7F;
         WriteFTDevice(1);
-        const QString text = ReadReplyText();
+        // A bootloader answers at once; a pedal that runs its effect, or a
+        // bootloader that is already synchronised, never does.
+        const QString text = ReadReplyText(kBootloaderSyncTimeoutMs);
         // The editor is closing: nobody is there to read the verdict.
         if (PedalWaitsCancelled()) return opened && g_deviceOpen;
         ConsoleAppend(QStringLiteral("received Byte: ") + text);

@@ -20,6 +20,9 @@ extern QString EffectNumber;
 // mode, assignments, tuning and the fifteen parameter values.
 constexpr std::size_t kDeviceInformationValues = 81;
 
+// How long Connect waits for the bootloader's answer to the sync byte.
+constexpr int kBootloaderSyncTimeoutMs = 2000;
+
 void ScanDevices();
 // True when the device was opened (and is still open after the bootloader
 // handshake, which a Disconnect can interrupt).

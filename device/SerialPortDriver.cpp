@@ -1,6 +1,5 @@
 #include "device/SerialPortDriver.h"
 
-#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <cstring>
@@ -31,8 +30,7 @@ std::vector<SerialPortDriver::Listed> SerialPortDriver::Enumerate() const {
     }
     for (const QString& path : extraPorts_) {
         const QString description = QSerialPortInfo(path).description();
-        found.push_back(
-            {path, description.isEmpty() ? QFileInfo(path).fileName() : description, path});
+        found.push_back({path, description.isEmpty() ? path : description, path});
     }
     return found;
 }

@@ -191,3 +191,19 @@ TEST_F(EditorFixture, SimulatedPedalIsListedAsThePedal) {
 }
 
 }  // namespace
+
+namespace {
+
+// The simulated pedal can be taken into its bootloader, so the firmware
+// upgrade can be tried without hardware.
+TEST_F(EditorFixture, SimulatedPedalReachesItsBootloaderInUpgradeMode) {
+    InstallDriverFor(ParseEditorOptions({"quendle-editor", "--simulated-pedal"}));
+    StartEditor();
+    formMain->menuFirmwareUpgradeMode->trigger();
+    formMain->menuConnect->trigger();
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"Connection to bootloader succeeded, ready for firmware upgrade"});
+    EXPECT_TRUE(formMain->menuStartFirmwareUpgrade->isEnabled());
+}
+
+}  // namespace

@@ -337,7 +337,15 @@ INSTANTIATE_TEST_SUITE_P(
                            "FT_Write - Invalid handle...", "FT_GetQueueStatus - Invalid handle...",
                            "Connection to bootloader failed"},
                           kStartState,
-                          false}),
+                          false},
+                      // A pedal running its effect never answers the sync byte.
+                      SyncCase{"Silent",
+                               true,
+                               [](sim::VirtualPedal&) {},
+                               "received Byte: ",
+                               {"Connection to bootloader failed"},
+                               kConnectedState,
+                               true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The pedal runs its effect, not its bootloader, and never answers the sync byte.
