@@ -78,6 +78,11 @@ void TformMain::BuildControls() {
         auto* l = new QLabel(text, client);
         l->setObjectName(QLatin1String(name));
         l->setFont(MainFont());
+        // One line, clipped at the column's edge: a long device name or a
+        // pedal answer ending in a line break must not push the buttons about.
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        l->setFixedHeight(QFontMetrics(MainFont()).height() + 2);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return l;
     };
     auto button = [&](const char* name, const QString& text, bool wraps) {

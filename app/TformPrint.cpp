@@ -32,6 +32,10 @@ void TformPrint::BuildControls() {
     auto button = [&](const char* name, const QString& text) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
+        // Room for the caption, not the platform's wide default, so that the
+        // two rows of tools fit the window's width in every look.
+        b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(text) + 14);
         return b;
     };
     auto edit = [&](const char* name, const QString& text, int width) {

@@ -127,7 +127,9 @@ std::optional<int> QuendleDial::AngleAt(const QPointF& point) const {
 void QuendleDial::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled()) p.setOpacity(0.45);
+    // Disabled dials fade, but the display dials show the pedal's values and
+    // must still be read at a glance.
+    if (!isEnabled()) p.setOpacity(0.6);
 
     const QRectF outer = KnobRect();
     const qreal side = outer.width();
@@ -167,18 +169,26 @@ void QuendleDial::paintEvent(QPaintEvent*) {
     p.setPen(pointer);
     p.drawLine(knob.center() + dir * (r * 0.25), knob.center() + dir * (r * 0.82));
 
-    if (hasFocus()) {
-        QPen focus(valueColor(), 1, Qt::DotLine);
-        p.setPen(focus);
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(knob.adjusted(-1.5, -1.5, 1.5, 1.5));
-    }
-
-    // The caption under the knob.
-    p.setPen(textColor());
+    // The caption under the knob, in the look's text colour for disabled
+    // text: the display dials are never enabled and their names must stay
+    // readable.
+    p.setOpacity(1.0);
+    p.setPen(isEnabled() ? textColor() : palette().color(QPalette::Disabled, QPalette::WindowText));
     const QRectF caption(0, outer.bottom() + kCaptionGap, width(),
                          height() - outer.bottom() - kCaptionGap);
     p.drawText(caption, Qt::AlignHCenter | Qt::AlignTop, label_);
+
+    if (hasFocus()) {
+        // The keyboard focus framed around the caption, as on other labelled
+        // controls of a desktop program.
+        const QFontMetricsF fm(font());
+        const qreal w = std::min(width() - 1.0, fm.horizontalAdvance(label_) + 8.0);
+        const qreal top = caption.top() - 1;
+        const qreal bottom = std::min(height() - 0.5, top + fm.height() + 2);
+        p.setPen(QPen(valueColor(), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF((width() - w) / 2.0, top + 0.5, w, bottom - top - 0.5), 3, 3);
+    }
 }
 
 void QuendleDial::mousePressEvent(QMouseEvent* event) {

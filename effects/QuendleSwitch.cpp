@@ -64,7 +64,7 @@ bool QuendleSwitch::hitButton(const QPoint& pos) const {
 void QuendleSwitch::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled()) p.setOpacity(0.45);
+    if (!isEnabled()) p.setOpacity(0.6);
 
     const QRectF track = TrackRect();
     const qreal radius = track.height() / 2;
@@ -81,14 +81,22 @@ void QuendleSwitch::paintEvent(QPaintEvent*) {
     p.setBrush(knobColor());
     p.drawEllipse(knob);
 
-    if (hasFocus()) {
-        p.setPen(QPen(onColor(), 1, Qt::DotLine));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(track.adjusted(-2, -2, 2, 2), radius + 2, radius + 2);
-    }
-
+    // The caption at full strength: the palette already gives disabled text
+    // its own colour.
+    p.setOpacity(1.0);
     p.setPen(palette().color(QPalette::WindowText));
     const QRectF caption(0, track.bottom() + kCaptionGap, width(),
                          height() - track.bottom() - kCaptionGap);
     p.drawText(caption, Qt::AlignHCenter | Qt::AlignTop, text());
+
+    if (hasFocus()) {
+        // The keyboard focus framed around the caption, as on the dials.
+        const QFontMetricsF fm(font());
+        const qreal w = std::min(width() - 1.0, fm.horizontalAdvance(text()) + 8.0);
+        const qreal top = caption.top() - 1;
+        const qreal bottom = std::min(height() - 0.5, top + fm.height() + 2);
+        p.setPen(QPen(onColor(), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF((width() - w) / 2.0, top + 0.5, w, bottom - top - 0.5), 3, 3);
+    }
 }

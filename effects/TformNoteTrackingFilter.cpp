@@ -48,13 +48,16 @@ void TformNoteTrackingFilter::BuildControls() {
     btnGet->setObjectName(QStringLiteral("btnGet"));
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(10, 4, 10, 6);
+    grid->setContentsMargins(10, 5, 10, 6);
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(0);
     const auto boxes = Boxes();
     for (int i = 0; i < 8; ++i) grid->addWidget(boxes[static_cast<std::size_t>(i)], i % 4, i / 4);
-    grid->addWidget(btnSave, 4, 0);
-    grid->addWidget(btnGet, 4, 1);
+    // The notes share the height; a small gap keeps the buttons off the last row.
+    for (int row = 0; row < 4; ++row) grid->setRowStretch(row, 1);
+    grid->setRowMinimumHeight(4, 4);
+    grid->addWidget(btnSave, 5, 0);
+    grid->addWidget(btnGet, 5, 1);
 }
 
 void TformNoteTrackingFilter::ConnectHandlers() {

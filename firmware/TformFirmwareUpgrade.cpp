@@ -54,6 +54,8 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
+    // A slim bar, so that it does not read as a field to type in.
+    ProgressBar1->setFixedHeight(14);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);

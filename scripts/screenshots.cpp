@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -10,6 +13,8 @@
 #include "app/TformMain.h"
 #include "app/TformPrint.h"
 #include "device/FtDriver.h"
+#include "effects/QuendleDial.h"
+#include "effects/QuendleSwitch.h"
 #include "effects/TformFXsettings.h"
 #include "effects/TformNoteTrackingFilter.h"
 #include "firmware/TformFirmwareUpgrade.h"
@@ -30,9 +35,84 @@ void Settle() {
 void Save(QWidget* window, const QString& folder, const QString& look, const QString& name) {
     window->show();
     window->raise();
+    // Active, so that the control with the keyboard focus shows it.
+    window->activateWindow();
     Settle();
     const QString path = QDir(folder).filePath(look + QLatin1Char('-') + name + ".png");
     if (!window->grab().save(path)) qWarning("could not write %s", qPrintable(path));
+}
+
+// What the screen shows around a window, popups and dialogs on top included
+// (needs a real X server; under the offscreen platform it stays blank).
+void SaveScreen(const QRect& area, const QString& folder, const QString& look,
+                const QString& name) {
+    Settle();
+    const QString path = QDir(folder).filePath(look + QLatin1Char('-') + name + ".png");
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path))
+        qWarning("could not write %s", qPrintable(path));
+}
+
+// The main window with its Settings menu and the Look submenu open.
+void SaveOpenMenu(const QString& folder, const QString& look) {
+    formMain->show();
+    formMain->move(40, 40);
+    formMain->raise();
+    formMain->activateWindow();
+    Settle();
+    QMenuBar* bar = formMain->menuBar();
+    bar->setActiveAction(formMain->menuSettings->menuAction());
+    Settle();
+    formMain->menuSettings->setActiveAction(formMain->menuLook->menuAction());
+    formMain->menuLook->popup(formMain->menuSettings->mapToGlobal(
+        formMain->menuSettings->actionGeometry(formMain->menuLook->menuAction()).topRight()));
+    Settle();
+    const QRect frame = formMain->frameGeometry();
+    SaveScreen(QRect(frame.topLeft(), QSize(frame.width() + 160, frame.height() + 60)), folder,
+               look, QStringLiteral("menu"));
+    formMain->menuLook->hide();
+    formMain->menuSettings->hide();
+    bar->setActiveAction(nullptr);
+    Settle();
+}
+
+// The settings window with one of its assignment lists open.
+void SaveOpenList(const QString& folder, const QString& look) {
+    formFXsettings->show();
+    formFXsettings->move(40, 40);
+    formFXsettings->raise();
+    formFXsettings->activateWindow();
+    Settle();
+    formFXsettings->cmbAssignCtrlUNO->showPopup();
+    const QRect frame = formFXsettings->frameGeometry();
+    SaveScreen(QRect(frame.topLeft(), QSize(frame.width() + 120, frame.height() + 40)), folder,
+               look, QStringLiteral("settings-list"));
+    formFXsettings->cmbAssignCtrlUNO->hidePopup();
+    Settle();
+}
+
+// A message box and a Yes/No question as the editor shows them.
+void SaveMessageBoxes(const QString& folder, const QString& look) {
+    const struct {
+        QMessageBox::Icon icon;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+        const char* name;
+    } boxes[] = {
+        {QMessageBox::NoIcon,
+         QStringLiteral("This parameter is currently assigned and cannot be controlled from here"),
+         QMessageBox::Ok, "message"},
+        {QMessageBox::Question, QStringLiteral("Upload the selected algorithm?"),
+         QMessageBox::Yes | QMessageBox::No, "question"},
+    };
+    for (const auto& b : boxes) {
+        QMessageBox box(b.icon, QApplication::applicationDisplayName(), b.text, b.buttons,
+                        formMain);
+        box.show();
+        Settle();
+        box.grab().save(QDir(folder).filePath(look + QLatin1Char('-') + b.name + ".png"));
+        box.hide();
+    }
 }
 
 }  // namespace
@@ -84,6 +164,46 @@ int main(int argc, char** argv) {
     app.setStyleSheet(QString());
     for (const auto& w : windows)
         Save(w.window, folder, QStringLiteral("plain"), QLatin1String(w.name));
+
+    // Connected to the virtual pedal and after a Request: the firmware
+    // version shown, the buttons enabled, the dials at the pedal's values
+    // and then at a spread of angles.
+    formMain->ConnectOnClick();
+    formMain->btnRequestClick();
+    const int angles[] = {-135, 170, 90, 45, 0, -45, 120};
+    QuendleDial* dials[] = {formFXsettings->dialDry,     formFXsettings->dialMinus1Oct,
+                            formFXsettings->dialSubMix,  formFXsettings->dialMinus2Oct,
+                            formFXsettings->dialLowPass, formFXsettings->dialHighPass,
+                            formFXsettings->dialRange};
+    for (std::size_t i = 0; i < std::size(dials); ++i) dials[i]->setAngle(angles[i]);
+    formFXsettings->dialInputLevel->setAngle(100);
+    formFXsettings->dialClipWave->setAngle(-45);
+    formFXsettings->dial1stHarmonic->setAngle(30);
+    formFXsettings->swtWave->setChecked(true);
+    formFXsettings->cmbVariableWavePitch->setCurrentIndex(12);
+    // Focus moved as the Tab key moves it, so that the looks show their focus marks.
+    formFXsettings->dialInputLevel->setFocus(Qt::TabFocusReason);
+    formMain->btnRequest->setFocus(Qt::TabFocusReason);
+    formNoteTrackingFilter->chkA2->setChecked(true);
+    formNoteTrackingFilter->chkB2->setChecked(true);
+    formNoteTrackingFilter->chkB2->setFocus(Qt::TabFocusReason);
+    for (int look = 0; look <= 8; ++look) {
+        // Look 8 does not exist: the toolkit's own look.
+        const auto sheet = platform::FindResource(QStringLiteral("STYLE_%1").arg(look));
+        const QString name = sheet ? QStringLiteral("look%1").arg(look) : QStringLiteral("plain");
+        app.setStyleSheet(sheet ? QString::fromUtf8(*sheet) : QString());
+        Save(formMain, folder, name, QStringLiteral("main-connected"));
+        Save(formFXsettings, folder, name, QStringLiteral("settings-connected"));
+        Save(formNoteTrackingFilter, folder, name, QStringLiteral("notecut-focus"));
+        SaveOpenMenu(folder, name);
+        SaveOpenList(folder, name);
+        SaveMessageBoxes(folder, name);
+    }
+    // Texts that do not fit: another bridge's long name, and the pedal's
+    // upload answer with its line break.
+    formMain->lblDeviceName->setText(QStringLiteral("USB <-> Serial Converter connected"));
+    formMain->lblStatus->setText(QStringLiteral("Upload complete\r\n"));
+    Save(formMain, folder, QStringLiteral("plain"), QStringLiteral("main-long"));
     DestroyWindows();
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
 #include <optional>
 
 #include "app/EditorApp.h"
@@ -152,6 +154,29 @@ TEST_F(EditorFixture, EveryBuiltInLookKeepsTheMainWindowsClientArea) {
         EXPECT_EQ(formMain->centralWidget()->size(), QSize(354, 244)) << "look " << look;
     }
     EXPECT_TRUE(dialogs->messages.isEmpty());
+}
+
+TEST_F(EditorFixture, MainWindowLabelsStayOnTheirLineInEveryLook) {
+    StartEditor();
+    // Looks 0 to 7, then the toolkit's own look (a style.txt out of range).
+    for (int look = 0; look <= 8; ++look) {
+        qApp->setStyleSheet(look <= 7 ? QString::fromUtf8(platform::ReadResource(
+                                            QStringLiteral("Style_%1").arg(look)))
+                                      : QString());
+        QCoreApplication::processEvents();
+        // A long device name and an answer ending in a line break stay on
+        // their line: the buttons do not move.
+        formMain->lblDeviceName->setText(QStringLiteral("Quendle MK3"));
+        formMain->lblStatus->setText(QStringLiteral("Status: "));
+        QCoreApplication::processEvents();
+        const QRect request = formMain->btnRequest->geometry();
+        const QRect save = formMain->btnSaveParameters->geometry();
+        formMain->lblDeviceName->setText(QStringLiteral("USB <-> Serial Converter connected"));
+        formMain->lblStatus->setText(QStringLiteral("Upload complete\r\n"));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(formMain->btnRequest->geometry(), request) << "look " << look;
+        EXPECT_EQ(formMain->btnSaveParameters->geometry(), save) << "look " << look;
+    }
 }
 
 struct ChannelCase {
