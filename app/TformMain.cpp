@@ -97,6 +97,10 @@ void TformMain::BuildControls() {
     // A bridge's own description with " connected" after it is wider than the
     // column; it wraps rather than hiding the word that tells the state.
     lblDeviceName->setWordWrap(true);
+    // Room for the second line is kept at all times, so the buttons below
+    // stay where they are when the state changes.
+    lblDeviceName->setFixedHeight(2 * QFontMetrics(MainFont()).height() + 2);
+    lblDeviceName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     btnUpload = button("btnUpload", QStringLiteral("Upload Selected"), true);
     btnRequest = button("btnRequest", QStringLiteral("Request"), false);
     lblStatus = label("lblStatus", QStringLiteral("Status: "));
