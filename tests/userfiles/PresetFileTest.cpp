@@ -1,8 +1,13 @@
 #include <sys/resource.h>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 
@@ -14,6 +19,7 @@
 #include "library/PresetFile.h"
 #include "platform/Console.h"
 #include "platform/ErrorReport.h"
+#include "platform/QtDialogs.h"
 #include "tests/support/EditorFixture.h"
 
 namespace {
@@ -129,6 +135,43 @@ TEST_F(Preset, SaveReplacesAnExistingFileWithoutAsking) {
     const QByteArray bytes = ReadFile(path);
     EXPECT_EQ(bytes.size(), 119);
     EXPECT_EQ(bytes.mid(3 + 8 * 9, 8), "00000001");
+}
+
+// The desktop's own save dialog: picking an existing preset replaces it with
+// no question in between; the only box is the success message.
+TEST_F(Preset, DesktopSaveDialogReplacesAnExistingFileWithoutAsking) {
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    const QString path = Folder() + "/old.txt";
+    WriteFile(path, QByteArray(500, 'x'));
+    platform::InstallDialogs(std::make_unique<platform::QtDialogs>());
+    dialogs = nullptr;
+
+    QStringList boxes;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        // Each answer is given after this turn, so that a box it opens finds
+        // the timer free to see it.
+        if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+            // Typed as a user would: the dialog lists its folder in the background.
+            chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("old.txt");
+            QTimer::singleShot(0, chooser, [chooser] { static_cast<QDialog*>(chooser)->accept(); });
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes << box->text();
+            // A question, had there been one, is answered Yes.
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            QAbstractButton* answer = yes ? yes : box->buttons().first();
+            QTimer::singleShot(0, answer, [answer] { answer->click(); });
+        }
+    });
+    user.start(10);
+    // The menu item is disabled in the window; its handler runs as the item would.
+    platform::Guard([] { formMain->menuSavePresetClick(); });
+    user.stop();
+
+    EXPECT_EQ(boxes, QStringList{"File saved successfully: " + path})
+        << boxes.join(" | ").toStdString();
+    EXPECT_EQ(ReadFile(path).size(), 119);
 }
 
 TEST_F(Preset, CancelledSaveWritesNothing) {
