@@ -18,14 +18,6 @@ namespace {
 
 bool g_waitsCancelled = false;
 
-int HexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    return -1;
-}
-
 void RunPendingEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
@@ -44,6 +36,14 @@ void DropLateReply() {
 
 }  // namespace
 
+int HexDigitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    return -1;
+}
+
 QString Hex2(std::uint32_t value) {
     return QStringLiteral("%1").arg(value & 0xFFu, 2, 16, QLatin1Char('0')).toUpper();
 }
@@ -61,8 +61,8 @@ int HexTextToOutBuffer(const QString& text, int maxBytes) {
     const int pairs = std::min<int>(static_cast<int>(text.size() / 2),
                                     std::min<int>(maxBytes, static_cast<int>(kBufferSize)));
     for (int i = 0; i < pairs; ++i) {
-        const int high = HexDigit(text[2 * i]);
-        const int low = HexDigit(text[2 * i + 1]);
+        const int high = HexDigitValue(text[2 * i]);
+        const int low = HexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) return i;
         OutBuffer[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(high * 16 + low);
     }

@@ -50,6 +50,7 @@ void CancelPedalWaits();
 bool PedalWaitsCancelled();
 
 // Hex text helpers shared by the message builders.
+int HexDigitValue(QChar c);         // 0 ... 15 for a hex digit of either case, else -1
 QString Hex2(std::uint32_t value);  // two upper-case digits of the low byte
 QString Hex4(std::uint32_t value);  // four digits of the low 16 bits
 QString Hex8(std::uint32_t value);  // eight digits

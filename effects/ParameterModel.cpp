@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "device/Communication.h"
 #include "platform/Errors.h"
 
 standard_parameter::standard_parameter(const QString& name, std::uint16_t address,
@@ -69,15 +70,6 @@ Model& BuiltModel() {
 // The address table word that supplies each slot's address; -1: none.
 constexpr std::array<int, ParameterSlotCount> kWordOfSlot = {0, 1,  2,  3,  4,  5,  6, 7,
                                                              8, -1, 12, 13, 14, 15, 16};
-
-// 0 ... 15 for a hex digit of either case, -1 for anything else.
-int HexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    return -1;
-}
 
 }  // namespace
 
@@ -306,8 +298,8 @@ void ReadParameterAddresses(const QString& line) {
         for (int half = 0; half < 2; ++half) {
             const int start = 6 + 4 * k + 2 * half;  // zero-based
             const QString pair = line.mid(start, 2);
-            const int high = HexDigit(pair.at(0));
-            const int low = HexDigit(pair.at(1));
+            const int high = HexDigitValue(pair.at(0));
+            const int low = HexDigitValue(pair.at(1));
             if (high < 0 || low < 0)
                 throw platform::EditorError(
                     QStringLiteral("The algorithm image's address table is not valid: '%1' at "

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <array>
 
+#include "device/Communication.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -26,14 +27,6 @@ std::uint32_t Little(const QByteArray& bytes, int offset, int size) {
     for (int i = size - 1; i >= 0; --i)
         value = (value << 8) | static_cast<std::uint8_t>(bytes[offset + i]);
     return value;
-}
-
-QString Hex(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toHex().toUpper());
-}
-
-QString Word(std::uint32_t value) {
-    return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 }  // namespace
@@ -66,7 +59,7 @@ std::optional<IrReading> ReadImpulseResponseFile(const QString& path,
     const QByteArray file = platform::ReadWholeFile(path);
     reading.size = file.size();
     ConsolePrint(QString::number(file.size()));
-    ConsolePrint(Hex(file));
+    ConsolePrint(BytesToHex(file));
 
     const QString tooShort =
         QStringLiteral("%1 is too short to be a WAV file: its header needs %2 bytes.")
@@ -102,14 +95,14 @@ std::optional<IrReading> ReadImpulseResponseFile(const QString& path,
     ConsolePrint(QStringLiteral("Bits_per_sample: ") + QString::number(reading.bitsPerSample));
     ConsolePrint(QStringLiteral("subchunk2size: ") + QString::number(Little(*wav, 40, 4)));
     const QByteArray audio = wav->mid(kHeaderBytes);
-    ConsolePrint(QStringLiteral("Audio data: ") + Hex(audio));
+    ConsolePrint(QStringLiteral("Audio data: ") + BytesToHex(audio));
 
     const int wanted = algorithm ? algorithm->samples : 0;
     const int bytesPerSample =
         reading.bitsPerSample == 24 ? 3 : (reading.bitsPerSample == 32 ? 4 : 0);
     const QByteArray raw =
         bytesPerSample ? audio.left(qsizetype{wanted} * bytesPerSample) : QByteArray();
-    ConsolePrint(QStringLiteral("irdata: ") + Hex(raw));
+    ConsolePrint(QStringLiteral("irdata: ") + BytesToHex(raw));
     // The image region has room for exactly N words; fewer would leave a
     // shorter image behind, so such a file is refused before anything changes.
     if (bytesPerSample == 0 && wanted > 0) {
@@ -130,7 +123,7 @@ std::optional<IrReading> ReadImpulseResponseFile(const QString& path,
     }
     for (int k = 0; k < wanted; ++k) {
         const QString word =
-            Word(IrSampleWord(raw.constData() + qsizetype{k} * bytesPerSample, bytesPerSample));
+            Hex8(IrSampleWord(raw.constData() + qsizetype{k} * bytesPerSample, bytesPerSample));
         reading.irText += word;
         ConsolePrint(word);
     }

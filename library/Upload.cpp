@@ -1,20 +1,12 @@
 #include "library/Upload.h"
 
+#include "device/Communication.h"
 #include "platform/Errors.h"
-
-namespace {
-
-bool IsHexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
-}
-
-}  // namespace
 
 QString AlgorithmImageProblem(const QString& image) {
     if (image.isEmpty()) return QStringLiteral("the image is empty");
     for (qsizetype i = 0; i < image.size(); ++i) {
-        if (!IsHexDigit(image[i]))
+        if (HexDigitValue(image[i]) < 0)
             return QStringLiteral("character %1 of the image ('%2') is not a hexadecimal digit")
                 .arg(i + 1)
                 .arg(image[i]);
