@@ -7,6 +7,7 @@
 #include "app/TformPrint.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -17,8 +18,6 @@ double NoteSemitoneOffset = 0;
 
 namespace {
 
-bool g_eepromReadRunning = false;
-
 // The low 16 bits of the box's decimal number; anything else ends the command
 // with the conversion error before a byte is sent.
 std::uint16_t AddressFromBox(const QLineEdit* box) {
@@ -28,10 +27,9 @@ std::uint16_t AddressFromBox(const QLineEdit* box) {
     return static_cast<std::uint16_t>(value);
 }
 
-// Reads both address boxes and builds the EEPROM request with the given
-// command code; logs its byte count and text. Nothing when the range is
-// upside down (the user has been told).
-std::optional<QString> EepromRequest(const char* code) {
+// Reads both address boxes into EepromStartAddress and EepromEndAddress.
+// False when the range is upside down (the user has been told).
+bool ReadEepromRange() {
     const std::uint16_t start = AddressFromBox(formPrint->edtStartAddress);
     const std::uint16_t end = AddressFromBox(formPrint->edtEndAddress);
     if (start > end) {
@@ -40,22 +38,12 @@ std::optional<QString> EepromRequest(const char* code) {
                 "The start address (%1) is above the end address (%2); nothing was sent.")
                 .arg(start)
                 .arg(end));
-        return std::nullopt;
+        return false;
     }
     EepromStartAddress = start;
     EepromEndAddress = end;
-    const QString message = QLatin1String(code) + Hex4(start) + Hex4(end);
-    ConsolePrint(QString::number(message.size() / 2));
-    ConsolePrint(message);
-    return message;
+    return true;
 }
-
-// Clears EepromReadActive however the read ends, so later replies are
-// numbered from 0 again.
-struct EepromReadScope {
-    EepromReadScope() { EepromReadActive = true; }
-    ~EepromReadScope() { EepromReadActive = false; }
-};
 
 bool IsHexDigits(const QString& text, int count) {
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]*$"));
@@ -99,27 +87,50 @@ void ShowNoteFrequency() {
 }
 
 void TformPrint::btnEraseEepromClick() {
-    const auto message = EepromRequest("0B");
-    if (!message) return;
-    PurgeFTTransmit();
-    SendHexMessage(*message);
+    if (PedalLink::Instance().RefuseIfBusy() || !ReadEepromRange()) return;
+    const PedalMessage message = msg::EepromErase(EepromStartAddress, EepromEndAddress);
+    for (const QString& line : message.log) ConsolePrint(line);
+    if (!PedalLink::Instance().Send(message, true)) return;
     platform::SleepMs(100);
 }
 
 void TformPrint::btnReadEEPROMClick() {
-    // A second click while the answer is still coming in would take its bytes.
-    ExclusiveRun run(g_eepromReadRunning);
-    if (!run.acquired()) {
-        ConsolePrint(QStringLiteral("EEPROM read already running"));
+    PedalLink& link = PedalLink::Instance();
+    if (link.RefuseIfBusy()) {
+        ConsolePrint(QStringLiteral("EEPROM read not started: ") + link.BusyWith() +
+                     QStringLiteral(" is waiting for the pedal"));
         return;
     }
-    const auto message = EepromRequest("0C");
-    if (!message) return;
-    EepromReadScope active;
-    PurgeFTTransmit();
-    SendHexMessage(*message);
-    platform::SleepMs(200);
-    ReadReply();
+    if (!ReadEepromRange()) return;
+    const PedalMessage message = msg::EepromRead(EepromStartAddress, EepromEndAddress);
+    for (const QString& line : message.log) ConsolePrint(line);
+
+    const int count = EepromEndAddress - EepromStartAddress + 1;
+    Exchange read;
+    read.what = QStringLiteral("the EEPROM read");
+    read.message = message;
+    read.answer = AnswerShape::LinesOf(count);
+    read.purgeTransmitFirst = true;
+    read.pauseBeforeReadMs = 200;
+    // The pedal reads its EEPROM before it answers, and the answer takes its
+    // time on the wire: up to five bytes a value at 11,520 bytes/s.
+    read.firstByteTimeoutMs = kAnswerTimeoutMs + count * 5 * 1000 / 11520;
+    const ExchangeResult result = link.Run(read);
+    if (!result.whole()) {
+        if (!result.problem.isEmpty()) platform::ShowMessage(result.problem);
+        return;
+    }
+    const std::vector<std::uint8_t> values = DecodeReplyValues(result.answer);
+    if (static_cast<int>(values.size()) != count) {
+        platform::ShowMessage(QStringLiteral("The pedal's answer was not understood: %1 values "
+                                             "instead of %2.")
+                                  .arg(values.size())
+                                  .arg(count));
+        return;
+    }
+    ReplyValues = values;
+    const ScopedFlag numbered(EepromReadActive);
+    LogReplyValues(values.size());
 }
 
 void TformPrint::btnSendClick() {
@@ -133,10 +144,9 @@ void TformPrint::btnSendClick() {
                            "data box (for example 0010 and 0000007F); nothing was sent."));
         return;
     }
-    const QString message = QStringLiteral("01") + address + data;
-    ConsolePrint(message);
-    HexTextToOutBuffer(message, 7);
-    WriteFTDevice(7);
+    const PedalMessage message = msg::RawParameterWrite(address, data);
+    for (const QString& line : message.log) ConsolePrint(line);
+    PedalLink::Instance().Send(message);
 }
 
 void TformPrint::cmbNotePickerChange() {

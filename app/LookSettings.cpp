@@ -1,5 +1,7 @@
 #include "app/LookSettings.h"
 
+#include "device/PedalLink.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -98,7 +100,8 @@ void TformMain::menuLookClickItem(QAction* item) {
 void TformMain::menuMIDIchannelsClickItem(QAction* item) {
     const QString channel = item->text();
     ConsoleAppend(QStringLiteral("Midi channel: ") + channel);
-    const QString message = QStringLiteral("07") + MidiChannelHex(channel);
-    ConsolePrint(message);
-    SendHexMessage(message);
+    const PedalMessage message =
+        msg::MidiChannel(static_cast<std::uint8_t>(MidiChannelHex(channel).toUInt(nullptr, 16)));
+    for (const QString& line : message.log) ConsolePrint(line);
+    PedalLink::Instance().Send(message);
 }

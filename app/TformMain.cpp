@@ -1,5 +1,7 @@
 #include "app/TformMain.h"
 
+#include "app/MainWindowConnection.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -233,6 +235,7 @@ void TformMain::BuildMenus() {
 }
 
 void TformMain::ConnectHandlers() {
+    FollowLink(*this);
     connect(menuInfo, &QMenu::aboutToShow, this, Guarded([this] { menuInfoClick(); }));
     connect(menuSupport, &QAction::triggered, this, Guarded([this] { menuSupportClick(); }));
     connect(menuScan, &QAction::triggered, this, Guarded([this] { menuScanClick(); }));

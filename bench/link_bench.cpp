@@ -1,17 +1,26 @@
-// The link's costs: how much CPU a wait for a silent pedal burns, how long a
-// reply takes from its arrival to ReplyValues, and what decoding costs. The
+// The link's costs: how much CPU and how many wake-ups a wait for a silent
+// pedal costs, how long an answer takes from its last byte to its values, and
+// what decoding costs. The
 // figures are printed as counters; nothing here passes or fails.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <time.h>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QProcess>
+#include <QTimer>
 #include <chrono>
 #include <string>
 
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "device/SerialPortDriver.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -58,12 +67,10 @@ struct Link {
     void Install() {
         auto owned = std::make_unique<sim::VirtualPedalDriver>();
         pedal = &owned->AddDevice("QMK3BENCH");
-        // Microseconds instead of milliseconds, so that a reply's arrival is
-        // known to the microsecond; nothing else here depends on the unit.
-        pedal->SetClock(NowUs);
         ftd::InstallDriver(std::move(owned));
-        Open_USB_Device_By_Serial_Number("QMK3BENCH");
         SetLinkSettings();
+        PedalLink::Instance().Reset();
+        PedalLink::Instance().Open(QStringLiteral("QMK3BENCH"));
     }
     sim::VirtualPedal* pedal = nullptr;
 };
@@ -73,22 +80,44 @@ Link& TheLink() {
     return link;
 }
 
-// CPU time the process uses while WaitForReply waits for a pedal that says
-// nothing, per second of waiting.
-void BM_WaitForSilentPedal(benchmark::State& state) {
-    TheLink();
-    double cpu = 0, wall = 0;
+long VoluntarySwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
+// An exchange that sends nothing and waits for one line that never comes:
+// the link's wait for a silent pedal, ending at its time-out.
+ExchangeResult WaitForSilence(int ms) {
+    Exchange wait;
+    wait.what = QStringLiteral("the bench");
+    wait.answer = AnswerShape::LinesOf(1);
+    wait.firstByteTimeoutMs = ms;
+    return PedalLink::Instance().Run(wait);
+}
+
+// CPU time and wake-ups (voluntary context switches) of the process while the
+// link waits for a pedal that says nothing, per second of waiting.
+void MeasureSilence(benchmark::State& state) {
+    double cpu = 0, wall = 0, switches = 0;
     for (auto _ : state) {
         const double cpu0 = ProcessCpuSeconds();
+        const long switches0 = VoluntarySwitches();
         const std::int64_t wall0 = NowUs();
-        benchmark::DoNotOptimize(WaitForReply(static_cast<int>(state.range(0))));
+        benchmark::DoNotOptimize(WaitForSilence(static_cast<int>(state.range(0))));
         wall += static_cast<double>(NowUs() - wall0) * 1e-6;
         cpu += ProcessCpuSeconds() - cpu0;
+        switches += static_cast<double>(VoluntarySwitches() - switches0);
     }
-    state.counters["cpu_ms_per_s_of_waiting"] = 1000.0 * cpu / wall;
     state.counters["percent_of_a_core"] = 100.0 * cpu / wall;
+    state.counters["wakeups_per_s"] = switches / wall;
 }
-BENCHMARK(BM_WaitForSilentPedal)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_WaitForSilentPedal(benchmark::State& state) {
+    TheLink();
+    MeasureSilence(state);
+}
+BENCHMARK(BM_WaitForSilentPedal)->Arg(2000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The same wait through the serial-port backend, on the pseudo-terminal of
 // quendle-pedal-sim: the path the editor takes with real hardware.
@@ -103,51 +132,64 @@ void BM_WaitForSilentSerialPort(benchmark::State& state) {
         state.SkipWithError("quendle-pedal-sim did not start");
         return;
     }
+    PedalLink::Instance().Reset();
     ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
-    Open_USB_Device_By_Serial_Number(path);
-    double cpu = 0, wall = 0;
-    for (auto _ : state) {
-        const double cpu0 = ProcessCpuSeconds();
-        const std::int64_t wall0 = NowUs();
-        benchmark::DoNotOptimize(WaitForReply(static_cast<int>(state.range(0))));
-        wall += static_cast<double>(NowUs() - wall0) * 1e-6;
-        cpu += ProcessCpuSeconds() - cpu0;
-    }
-    CloseFTDevice();
+    PedalLink::Instance().Open(path);
+    MeasureSilence(state);
+    PedalLink::Instance().Close();
     pedalSim.terminate();
     pedalSim.waitForFinished(5000);
     TheLink().Install();
-    state.counters["cpu_ms_per_s_of_waiting"] = 1000.0 * cpu / wall;
-    state.counters["percent_of_a_core"] = 100.0 * cpu / wall;
 }
-BENCHMARK(BM_WaitForSilentSerialPort)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WaitForSilentSerialPort)->Arg(2000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
-// From the moment a full device-information reply becomes readable: until
-// the wait notices it, and until ReadReply has put it into ReplyValues (which
-// includes the one 10 ms pause that tells the reply is complete).
-void BM_ReplyArrivalToReplyValues(benchmark::State& state) {
-    Link& link = TheLink();
-    const QByteArray text = DecimalLines(81);
-    const sim::Bytes reply(text.begin(), text.end());
-    double waitUs = 0, totalUs = 0, worstWaitUs = 0;
-    for (auto _ : state) {
-        const std::int64_t delayUs = 5000 + 137 * (state.iterations() % 7);
-        const std::int64_t arrival = NowUs() + delayUs;
-        link.pedal->SendAfter(reply, delayUs);
-        WaitForReply();
-        const double waited = static_cast<double>(NowUs() - arrival);
-        ReadReply();
-        totalUs += static_cast<double>(NowUs() - arrival);
-        waitUs += waited;
-        worstWaitUs = std::max(worstWaitUs, waited);
-        benchmark::DoNotOptimize(ReplyValues.data());
+// From the moment the last byte of a full device-information answer is
+// written to a pseudo-terminal until the link, reading the other end through
+// the serial-port backend, has it whole and decoded.
+void BM_AnswerArrivalToValues(benchmark::State& state) {
+    TheLink();
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
     }
+    termios raw{};
+    tcgetattr(master, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(master, TCSANOW, &raw);
+    const QString path = QString::fromLocal8Bit(ptsname(master));
+    PedalLink::Instance().Reset();
+    ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
+    PedalLink::Instance().Open(path);
+
+    const QByteArray text = DecimalLines(81);
+    double totalUs = 0, worstUs = 0;
+    for (auto _ : state) {
+        std::int64_t written = 0;
+        // Written from inside the link's wait, as a pedal would answer.
+        QTimer::singleShot(5 + static_cast<int>(state.iterations() % 7), [&] {
+            if (write(master, text.constData(), static_cast<std::size_t>(text.size())) < 0) return;
+            written = NowUs();
+        });
+        Exchange request;
+        request.what = QStringLiteral("the bench");
+        request.answer = AnswerShape::LinesOf(81);
+        const ExchangeResult result = PedalLink::Instance().Run(request);
+        const std::vector<std::uint8_t> values = DecodeReplyValues(result.answer);
+        const double took = static_cast<double>(NowUs() - written);
+        if (values.size() != 81) state.SkipWithError("the answer did not arrive whole");
+        totalUs += took;
+        worstUs = std::max(worstUs, took);
+        benchmark::DoNotOptimize(values.data());
+    }
+    PedalLink::Instance().Close();
+    close(master);
+    TheLink().Install();
     const double n = static_cast<double>(state.iterations());
-    state.counters["wait_latency_ms"] = waitUs / n / 1000.0;
-    state.counters["worst_wait_latency_ms"] = worstWaitUs / 1000.0;
-    state.counters["arrival_to_ReplyValues_ms"] = totalUs / n / 1000.0;
+    state.counters["last_byte_to_values_ms"] = totalUs / n / 1000.0;
+    state.counters["worst_last_byte_to_values_ms"] = worstUs / 1000.0;
 }
-BENCHMARK(BM_ReplyArrivalToReplyValues)->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnswerArrivalToValues)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 // DecodeReply with its logging (to a console that drops the lines).
 void BM_DecodeFullReply(benchmark::State& state) {

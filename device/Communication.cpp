@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 #include "platform/Time.h"
@@ -21,11 +22,6 @@ bool g_waitsCancelled = false;
 void RunPendingEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
-
-// Purges the receive side when a read ends, also when it ends with an error.
-struct PurgeReceiveOnExit {
-    ~PurgeReceiveOnExit() { PurgeFTReceive(); }
-};
 
 // A wait that ended without a reply drops whatever arrives late, so it cannot
 // become the start of the next reply. The user has already seen why the wait
@@ -86,6 +82,7 @@ void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32
 
 void CancelPedalWaits() {
     g_waitsCancelled = true;
+    PedalLink::Instance().CancelWaits();
 }
 bool PedalWaitsCancelled() {
     return g_waitsCancelled || QCoreApplication::closingDown();
@@ -100,33 +97,8 @@ bool WaitForReply(int timeoutMs) {
         if (GetFTQueueStatus() != ftd::FT_OK) return false;
         if (QueueBytes > 0) return true;
         if (timeoutMs >= 0 && elapsed.elapsed() >= timeoutMs) return false;
-        // Sleep until bytes may have come, a millisecond at most, so the wait
-        // neither spins a core nor adds noticeable latency.
         ftd::Driver().WaitForData(DeviceHandle, 1);
     }
-}
-
-bool ReadReply() {
-    if (!WaitForReply()) {
-        DropLateReply();
-        return false;
-    }
-    PurgeFTTransmit();
-    PurgeReceiveOnExit purge;
-    // Every read of this reply is kept, so a reply that arrives in several
-    // pieces is decoded whole and nothing left from an earlier reply is.
-    QByteArray reply;
-    std::uint32_t n = 0;
-    do {
-        RunPendingEvents();
-        n = ReadFTDevice();
-        reply.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
-        // The pause gives the rest of the reply time to come in; after a read
-        // that found nothing the reply is complete and a pause only delays it.
-        if (n > 0 && !FirmwareUpgradeMode) platform::SleepMs(10);
-    } while (n > 0 && !PedalWaitsCancelled());
-    DecodeReply(reply);
-    return true;
 }
 
 QString ReadReplyText(int timeoutMs) {
@@ -150,7 +122,13 @@ QString ReadReplyText(int timeoutMs) {
     return QString::fromUtf8(received);
 }
 
-void DecodeReply(const QByteArray& reply) {
+std::vector<std::uint8_t> DecodeReplyValues(const QByteArray& reply) {
+    std::vector<std::uint8_t> values;
+    DecodeReplyInto(reply, values);
+    return values;
+}
+
+void DecodeReplyInto(const QByteArray& reply, std::vector<std::uint8_t>& values) {
     // The pedal ends each value with CR (hex "0D"), normally followed by LF
     // ("0A"). The scan runs over the hex text of the reply, with 'A' marking
     // the start and 'D' the end of a value, and takes the low digit of each
@@ -162,7 +140,7 @@ void DecodeReply(const QByteArray& reply) {
     const char* h = hex.constData();
     const int length = static_cast<int>(hex.size());
     int start = 0;
-    std::size_t count = 0;
+    values.clear();
     std::uint8_t last = 0;
     for (int j = 0; j < length; ++j) {
         if (h[j] == 'A') {
@@ -185,18 +163,34 @@ void DecodeReply(const QByteArray& reply) {
                 last = static_cast<std::uint8_t>(value % 256);
             }
             // A segment of any other length repeats the value before it.
-            ++count;
-            ReplyValues.resize(count);
-            ReplyValues[count - 1] = last;
+            values.push_back(last);
             if (j < length - 1 && h[j + 1] == 'A') ++j;
             start = j + 1;
         }
     }
-    ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(count));
+}
+
+void LogReplyValues(std::size_t decoded) {
+    ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(decoded));
     for (std::size_t k = 0; k < ReplyValues.size(); ++k) {
         const std::uint32_t number = EepromReadActive
                                          ? EepromStartAddress + static_cast<std::uint32_t>(k)
                                          : static_cast<std::uint32_t>(k);
         ConsolePrint(QString::number(number) + QStringLiteral(":    ") + Hex2(ReplyValues[k]));
     }
+}
+
+void DecodeReply(const QByteArray& reply) {
+    std::vector<std::uint8_t> values;
+    try {
+        DecodeReplyInto(reply, values);
+    } catch (const platform::ConversionError&) {
+        // The values before the bad digit stay, as the pedal's tools always
+        // left them.
+        if (!values.empty()) ReplyValues = values;
+        throw;
+    }
+    // A reply without a value leaves the last one's values in place.
+    if (!values.empty()) ReplyValues = values;
+    LogReplyValues(values.size());
 }

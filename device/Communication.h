@@ -27,22 +27,23 @@ void SendHexMessage(const QString& text);
 // Logs and sends prefix + 4 hex digits of address + 8 hex digits of value.
 void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32_t value);
 
-// Waits for the first byte of a reply while keeping the GUI alive. Returns
-// false when the wait ended without data: the queue query failed (device
-// closed or unplugged), the application is quitting, or timeoutMs (if not
-// negative) passed. Between turns it sleeps until data may have come, at most
-// a millisecond, so it neither spins a core nor delays the reply.
+// Waits for the first byte of a reply while keeping the GUI alive (the
+// bootloader's replies; everything else goes through PedalLink). False when
+// the wait ended without data.
 bool WaitForReply(int timeoutMs = -1);
-// Waits for the pedal's reply, reads all of it, decodes it into ReplyValues,
-// logs the values and purges the receive side. Returns false when no reply
-// was read (ReplyValues unchanged; anything that arrives late is dropped). A
-// reply whose digits do not convert throws platform::ConversionError after
-// purging the receive side.
-bool ReadReply();
 // Waits for a reply and returns it as text; in FirmwareUpgradeMode the first
 // byte as two upper-case hex digits. Empty when nothing came.
 QString ReadReplyText(int timeoutMs = -1);
-// Decodes the bytes of one reply into ReplyValues and logs them.
+// The values of one reply, decoded the way the pedal's tools always have.
+// Throws platform::ConversionError for a digit that is not one.
+std::vector<std::uint8_t> DecodeReplyValues(const QByteArray& reply);
+// The same into values; when a digit does not convert, values holds the ones
+// before it and the error is thrown.
+void DecodeReplyInto(const QByteArray& reply, std::vector<std::uint8_t>& values);
+// Logs "num of bytes received: " with decoded, then every value of ReplyValues.
+void LogReplyValues(std::size_t decoded);
+// Decodes the bytes of one reply into ReplyValues (a reply without a value
+// leaves them) and logs them.
 void DecodeReply(const QByteArray& reply);
 
 // Ends every wait for the pedal at its next turn (the main window is closing).
@@ -69,7 +70,6 @@ public:
 private:
     bool& flag_;
 };
-
 // Runs a long operation at most once at a time: while one runs, a second
 // attempt is refused (acquired() is false) instead of nesting inside it.
 class ExclusiveRun {

@@ -1,17 +1,23 @@
 #pragma once
-// Finding, opening and closing the pedal, and asking it who it is.
+// The connection's state and the two exchanges that belong to it: the
+// pedal's answer to the device information request, and the bootloader's
+// answer to the synchronisation byte. The main window's Connection menu and
+// Request button drive them (app/MainWindowConnection).
 
 #include <QString>
 #include <cstddef>
+#include <functional>
 
-// True after a successful Connect, false again after a successful Disconnect.
+#include "device/PedalLink.h"
+
+// True after a successful Connect, false again after a Disconnect or when the
+// pedal went away.
 extern bool DeviceConnected;
-// True only while the Request button's handler runs: the settings read-back
-// then moves the settings window's controls without their refusals.
+// True only while the Request button's handler runs.
 extern bool ReadBackActive;
 
-// The pedal's identity from the last Request, as hex text ("0C", "0008",
-// "01"); empty until a reply brought them.
+// The pedal's identity from the last whole Request, as hex text ("0C",
+// "0008", "01"); empty until an answer brought them.
 extern QString FirmwareVersion;
 extern QString AlgorithmVersion;
 extern QString EffectNumber;
@@ -23,12 +29,13 @@ constexpr std::size_t kDeviceInformationValues = 81;
 // How long Connect waits for the bootloader's answer to the sync byte.
 constexpr int kBootloaderSyncTimeoutMs = 2000;
 
-void ScanDevices();
-// True when the device was opened (and is still open after the bootloader
-// handshake, which a Disconnect can interrupt).
-bool ConnectDevice();
-void DisconnectDevice();
-// Sends the request and shows the identity. Returns false when no reply was
-// read (the wait ended on Disconnect, unplugging or quitting); throws
-// platform::ConversionError for a reply whose digits do not convert.
-bool RequestDeviceInformation();
+// Sends the request, reads the whole answer and, when it is whole, decodes it
+// into ReplyValues, logs it, sets the identity (texts and model) and runs
+// readBack, all before a live write made during the wait goes out. An answer
+// that is not whole is not applied: ReplyValues and the identity stay, and the
+// result's problem says what came. Throws platform::ConversionError for an
+// answer whose digits do not convert.
+ExchangeResult RequestDeviceInformation(const std::function<void()>& readBack = {});
+// Sends the bootloader's sync byte and returns its answer as two hex digits,
+// empty when none came; logs "num of bytes received: ".
+QString SynchroniseWithBootloader();

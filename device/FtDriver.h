@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace ftd {
@@ -75,6 +76,19 @@ public:
     // arrived instead of spinning. Returns after at most timeoutMs; a backend
     // that cannot wake early simply sleeps.
     virtual void WaitForData(FT_HANDLE handle, int timeoutMs) = 0;
+
+    // Not part of D2XX either: lets a wait sleep in the event loop. The backend
+    // calls wake (from the event loop) when bytes may have arrived or the
+    // device may have gone, and returns how long the caller may sleep at most
+    // before it has to look again by itself (-1: the wake-ups cover
+    // everything). The default has no wake-ups and asks for a look every
+    // millisecond.
+    virtual int WatchForData(FT_HANDLE handle, std::function<void()> wake) {
+        (void)handle;
+        (void)wake;
+        return 1;
+    }
+    virtual void StopWatching(FT_HANDLE handle) { (void)handle; }
 };
 
 // The backend every wrapper uses. The editor installs the serial-port backend at

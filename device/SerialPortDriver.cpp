@@ -84,6 +84,7 @@ bool SerialPortDriver::Broken(const QSerialPort& port) {
 FT_STATUS SerialPortDriver::Close(FT_HANDLE handle) {
     auto it = open_.find(handle);
     if (it == open_.end()) return FT_INVALID_HANDLE;
+    StopWatching(handle);
     it->second->close();
     open_.erase(it);
     return FT_OK;
@@ -171,4 +172,24 @@ void SerialPortDriver::WaitForData(FT_HANDLE handle, int timeoutMs) {
     QSerialPort* port = PortOf(handle);
     if (!port || Broken(*port) || port->bytesAvailable() > 0) return;
     port->waitForReadyRead(timeoutMs);
+}
+
+int SerialPortDriver::WatchForData(FT_HANDLE handle, std::function<void()> wake) {
+    QSerialPort* port = PortOf(handle);
+    if (!port || Broken(*port)) return 0;
+    StopWatching(handle);
+    auto& watch = watches_[handle];
+    watch.push_back(QObject::connect(port, &QSerialPort::readyRead, port, wake));
+    watch.push_back(QObject::connect(port, &QSerialPort::errorOccurred, port,
+                                     [wake](QSerialPort::SerialPortError) { wake(); }));
+    // The port's signals cover data and errors; a look now and then finds a
+    // device that vanished without a word.
+    return 100;
+}
+
+void SerialPortDriver::StopWatching(FT_HANDLE handle) {
+    auto it = watches_.find(handle);
+    if (it == watches_.end()) return;
+    for (const QMetaObject::Connection& c : it->second) QObject::disconnect(c);
+    watches_.erase(it);
 }

@@ -37,6 +37,8 @@ public:
     ftd::FT_STATUS SetDataCharacteristics(ftd::FT_HANDLE handle, std::uint8_t wordLength,
                                           std::uint8_t stopBits, std::uint8_t parity) override;
     void WaitForData(ftd::FT_HANDLE handle, int timeoutMs) override;
+    int WatchForData(ftd::FT_HANDLE handle, std::function<void()> wake) override;
+    void StopWatching(ftd::FT_HANDLE handle) override;
 
 private:
     struct Listed {
@@ -52,5 +54,6 @@ private:
     QStringList extraPorts_;
     std::vector<Listed> lastListing_;
     std::map<ftd::FT_HANDLE, std::unique_ptr<QSerialPort>> open_;
+    std::map<ftd::FT_HANDLE, std::vector<QMetaObject::Connection>> watches_;
     ftd::FT_HANDLE nextHandle_ = 0x00E40010;
 };

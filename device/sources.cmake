@@ -1,9 +1,11 @@
 list(APPEND QUENDLE_CORE_SOURCES
     device/Communication.cpp device/Communication.h
+    device/Connection.cpp device/Connection.h
     device/D2XXUnit.cpp device/D2XXUnit.h
     device/FtDriver.cpp device/FtDriver.h
+    device/PedalLink.cpp device/PedalLink.h
+    device/PedalMessages.cpp device/PedalMessages.h
     device/SerialPortDriver.cpp device/SerialPortDriver.h
     device/StandIn.cpp device/StandIn.h)
 list(APPEND QUENDLE_GUI_SOURCES
-    device/Connection.cpp device/Connection.h
     device/DeviceListing.cpp device/DeviceListing.h)

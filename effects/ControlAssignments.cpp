@@ -11,6 +11,8 @@
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
+#include "effects/PedalModel.h"
 #include "effects/TformFXsettings.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -28,49 +30,53 @@ bool IsTrackingParameterItem(const AssignmentListItem* item) {
                     item->text == paramHighNotesCut->parameter_name);
 }
 
-void AssignmentListChanged(TformFXsettings& window, int control) {
-    QComboBox* list = window.AssignmentList(control);
-    const AssignmentListItem* item = TformFXsettings::SelectedAssignmentItem(list);
-    ControlAssigned[static_cast<std::size_t>(control)] =
-        item != nullptr && item != NotAssignedItem(control);
-
-    if (control != CtrlIII && control != CtrlIV) return;
-    // The read-back sets the list before it sets the tuning; the pedal's
-    // pairing of the two is taken as it is.
-    if (ReadBackActive) return;
-    // The tracking functions work from the tuning; without one they must not
-    // go on a button.
-    if (IsTrackingParameterItem(item) && CurrentTuning == NoTuning) {
-        platform::ShowMessage(kNoTuningForTracking);
-        list->setCurrentIndex(0);
-    }
+const AssignmentListItem* EntryItem(int control, int entry) {
+    const auto& items = AssignmentListItems(control);
+    if (entry < 0 || entry >= static_cast<int>(items.size())) return nullptr;
+    return items[static_cast<std::size_t>(entry)];
 }
 
-// The address field of CTRL I ... CTRL IV: the address of the parameter
-// among `candidates` whose name the list shows; FFFF when not assigned.
-template <std::size_t N>
-QString AddressField(int control, const std::array<assignable_parameter*, N>& candidates,
-                     bool takesTuning) {
-    QComboBox* list = formFXsettings->AssignmentList(control);
-    const AssignmentListItem* item = TformFXsettings::SelectedAssignmentItem(list);
-    if (item == nullptr || item == NotAssignedItem(control)) return Hex4(NotAssignedCode);
-    for (assignable_parameter* parameter : candidates) {
-        if (parameter->parameter_name != list->currentText()) continue;
+void AssignmentListChanged(TformFXsettings& window, int control) {
+    QComboBox* list = window.AssignmentList(control);
+    const int entry = list->currentIndex();
+    if (entry < 0) return;
+    // The tracking functions work from the tuning; without one they must not
+    // go on a button.
+    if ((control == CtrlIII || control == CtrlIV) &&
+        IsTrackingParameterItem(EntryItem(control, entry)) && CurrentTuning == NoTuning) {
+        platform::ShowMessage(kNoTuningForTracking);
+        Model().SetAssignmentEntry(control, 0);
+        ControlAssigned[static_cast<std::size_t>(control)] = false;
+        window.ShowModel();
+        return;
+    }
+    ControlAssigned[static_cast<std::size_t>(control)] = entry != 0;
+    Model().SetAssignmentEntry(control, entry);
+}
+
+// The address field of CTRL I ... CTRL IV: the address of the parameter the
+// control's entry names; FFFF when not assigned.
+std::uint16_t AddressCode(int control, bool takesTuning) {
+    const AssignmentListItem* item = EntryItem(control, Model().AssignmentEntry(control));
+    if (item == nullptr || item == NotAssignedItem(control)) return NotAssignedCode;
+    for (int slot = SlotInputLevel; slot < ParameterSlotCount; ++slot) {
+        const ParameterRef parameter = ParameterAt(slot);
+        if (parameter.name() != item->text) continue;
         // The pedal takes CTRL III's tracking function with the tuning it was
         // assigned under; that value also goes out with the next store.
         if (takesTuning && CurrentTuning != NoTuning)
-            parameter->value = static_cast<std::uint32_t>(CurrentTuning) * 256;
-        return Hex4(parameter->address);
+            Model().SetValue(slot, static_cast<std::uint32_t>(CurrentTuning) * 256, false);
+        return parameter.address();
     }
-    return Hex4(NotAssignedCode);
+    return NotAssignedCode;
 }
 
-QString RemoteField() {
+std::uint16_t RemoteCode() {
     const AssignmentListItem* item =
-        TformFXsettings::SelectedAssignmentItem(formFXsettings->cmbAssignRemote);
-    if (item == BypassItem()) return Hex4(RemoteBypassCode);
-    if (item == PresetItem()) return Hex4(RemotePresetCode);
-    return Hex4(NotAssignedCode);
+        EntryItem(RemoteFootswitch, Model().AssignmentEntry(RemoteFootswitch));
+    if (item == BypassItem()) return RemoteBypassCode;
+    if (item == PresetItem()) return RemotePresetCode;
+    return NotAssignedCode;
 }
 
 }  // namespace
@@ -95,59 +101,38 @@ void TformFXsettings::RemoteAssignOnChange() {
     AssignmentListChanged(*this, RemoteFootswitch);
 }
 
-QString BuildAssignMessage() {
-    QString flags;
-    for (bool assigned : ControlAssigned)
-        flags += assigned ? QStringLiteral("01") : QStringLiteral("00");
-
-    const std::array<assignable_parameter*, 3> buttonParameters{paramInputLevel, paramHarmonicPitch,
-                                                                paramWaveClip};
-    const std::array<assignable_parameter*, 2> trackingParameters{paramDominantNoteCut,
-                                                                  paramHighNotesCut};
-    const QString message = QStringLiteral("04") + flags +
-                            AddressField(CtrlI, buttonParameters, false) +
-                            AddressField(CtrlII, buttonParameters, false) +
-                            AddressField(CtrlIII, trackingParameters, true) +
-                            AddressField(CtrlIV, trackingParameters, false) + RemoteField();
-    ConsolePrint(QStringLiteral("lenght of assign message in bytes: ") +
-                 QString::number(message.size() / 2));
-    ConsolePrint(QStringLiteral("assign message: ") + message);
+PedalMessage BuildAssignMessage() {
+    std::array<bool, AssignableControlCount> flags{};
+    for (int c = 0; c < AssignableControlCount; ++c)
+        flags[static_cast<std::size_t>(c)] = Model().AssignmentEntry(c) != 0;
+    const PedalMessage message = msg::ControlAssignments(
+        flags, {AddressCode(CtrlI, false), AddressCode(CtrlII, false), AddressCode(CtrlIII, true),
+                AddressCode(CtrlIV, false), RemoteCode()});
+    for (const QString& line : message.log) ConsolePrint(line);
     return message;
 }
 
-QString BuildFootswitchMessage() {
-    const TformFXsettings& w = *formFXsettings;
-    QString shortCode;
-    if (w.chkBypassShortPress->isChecked() && !w.chkChangePresetShortPress->isChecked())
-        shortCode = QStringLiteral("00");
-    else if (w.chkChangePresetShortPress->isChecked() && !w.chkBypassShortPress->isChecked())
-        shortCode = QStringLiteral("01");
+PedalMessage BuildFootswitchMessage() {
+    const std::uint8_t code = Model().FootswitchCode();
     // The long press counts the other way round: 00 is "Change Preset".
-    QString longCode;
-    if (w.chkChangePresetLongPress->isChecked() && !w.chkBypassLongPress->isChecked())
-        longCode = QStringLiteral("00");
-    else if (w.chkBypassLongPress->isChecked() && !w.chkChangePresetLongPress->isChecked())
-        longCode = QStringLiteral("01");
-    const QString message = QStringLiteral("08") + shortCode + longCode;
-    ConsolePrint(QStringLiteral("footswitch behaviour message: ") + message);
-    return message;
+    return msg::FootswitchBehaviour(Hex2(code / 2u), Hex2(code % 2u));
 }
 
 void TformMain::btnAssignClick() {
-    const QString message = BuildAssignMessage();
-    const int n = static_cast<int>(message.size() / 2);
-    HexTextToOutBuffer(message, n);
+    const PedalMessage message = BuildAssignMessage();
     if (platform::Ask(QStringLiteral("Upload Assignments?")) == platform::Answer::No) return;
-    WriteFTDevice(static_cast<std::uint32_t>(n));
+    if (!PedalLink::Instance().Send(message)) return;
     // The pedal needs the time to store them; a second click meanwhile would
     // arrive while it is busy.
     btnAssign->setEnabled(false);
     platform::SleepMs(100);
-    btnAssign->setEnabled(true);
+    btnAssign->setEnabled(PedalLink::Instance().IsOpen());
+    lblStatus->setText(QStringLiteral("Assignments sent to the pedal"));
 }
 
 void TformMain::btnSetFootswitchModeClick() {
-    const QString message = BuildFootswitchMessage();
-    ConsolePrint(message);
-    SendHexMessage(message);
+    const PedalMessage message = BuildFootswitchMessage();
+    for (const QString& line : message.log) ConsolePrint(line);
+    if (PedalLink::Instance().Send(message))
+        lblStatus->setText(QStringLiteral("Footswitch behaviour sent to the pedal"));
 }

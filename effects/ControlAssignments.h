@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 
+#include "device/PedalMessages.h"
 #include "effects/ParameterModel.h"
 
 // Per control (CtrlI ... RemoteFootswitch): true while its assignment list
@@ -16,6 +17,6 @@ extern std::array<bool, AssignableControlCount> ControlAssigned;
 // addresses and the remote footswitch's code. CTRL III's tracking parameter
 // takes the current tuning times 256 as its value on the way. Logs the
 // message and its length.
-QString BuildAssignMessage();
+PedalMessage BuildAssignMessage();
 // The 3-byte footswitch behaviour message as hex text; logs it.
-QString BuildFootswitchMessage();
+PedalMessage BuildFootswitchMessage();

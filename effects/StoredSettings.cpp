@@ -9,13 +9,18 @@
 #include <algorithm>
 #include <optional>
 
+#include <QListWidget>
 #include "app/TformMain.h"
 #include "device/Communication.h"
+#include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "effects/ControlAssignments.h"
-#include "effects/TformFXsettings.h"
+#include "effects/PedalModel.h"
+#include "library/Catalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
+#include "platform/Errors.h"
 #include "platform/Time.h"
 
 std::uint16_t FootswitchMode = 0;
@@ -52,44 +57,46 @@ const char* const kValueLabels[ParameterSlotCount] = {"Dry: ",           "Sub Mi
                                                       "Clip: ",          "Dominant notes cut: ",
                                                       "High notes cut: "};
 
+// The slots whose control sends its value when it moves, in the order the
+// read-back moves them.
+constexpr int kEchoedSlots[] = {SlotDry,           SlotSubMix,          SlotMinus1Oct,
+                                SlotMinus2Oct,     SlotInputLevel,      SlotWaveClip,
+                                SlotHarmonicPitch, SlotDominantNoteCut, SlotHighNotesCut};
+
 }  // namespace
+
+void EnsureParameterAddresses() {
+    if (ParameterAddressesRead()) return;
+    QString name = SelectedAlgorithmName;
+    if (name.isEmpty() && formMain) {
+        // The catalogue's entry for the algorithm version the pedal reports.
+        for (int row = 0; row < formMain->lstEffects->count(); ++row) {
+            const QString entry = formMain->lstEffects->item(row)->text();
+            if (!AlgorithmVersion.isEmpty() && entry.endsWith(AlgorithmVersion)) name = entry;
+        }
+    }
+    if (name.isEmpty()) return;
+    try {
+        LoadResourceLines(ResourceNameFor(name));
+        ReadParameterAddresses(ResourceLines.value(0));
+        ConsolePrint(QStringLiteral("parameter addresses read from ") + name);
+    } catch (const platform::EditorError& e) {
+        ConsolePrint(
+            QStringLiteral("parameter addresses of %1 not read: %2").arg(name, e.message()));
+    }
+}
 
 void ReadFootswitchMode(std::size_t index) {
     if (!ReplyHolds(index, 1, "Footswitch mode")) return;
     FootswitchMode = ReplyValues[index];
     ConsolePrint(QStringLiteral("Footswitch Mode: ") + QString::number(FootswitchMode));
-
-    TformFXsettings& w = *formFXsettings;
-    QRadioButton* shortPress = nullptr;
-    QRadioButton* longPress = nullptr;
-    switch (FootswitchMode) {
-        case 0:
-            shortPress = w.chkBypassShortPress;
-            longPress = w.chkChangePresetLongPress;
-            break;
-        case 1:
-            shortPress = w.chkBypassShortPress;
-            longPress = w.chkBypassLongPress;
-            break;
-        case 2:
-            shortPress = w.chkChangePresetShortPress;
-            longPress = w.chkChangePresetLongPress;
-            break;
-        case 3:
-            shortPress = w.chkChangePresetShortPress;
-            longPress = w.chkBypassLongPress;
-            break;
-        default:
-            return;  // not a code the pedal's footswitch knows: the buttons stay
-    }
-    // Each group is exclusive: selecting one button deselects the other.
-    shortPress->setChecked(true);
-    longPress->setChecked(true);
+    // A code the pedal's footswitch does not know leaves the choice as it is.
+    if (FootswitchMode <= 3) Model().SetFootswitchCode(static_cast<std::uint8_t>(FootswitchMode));
 }
 
 void ReadAssignments(std::size_t index) {
     if (!ReplyHolds(index, 3 * AssignableControlCount, "Assignments")) return;
-    TformFXsettings& w = *formFXsettings;
+    PedalModel& model = Model();
 
     std::array<std::optional<std::uint16_t>, AssignableControlCount> codes{};
     for (int c = 0; c < AssignableControlCount; ++c) {
@@ -98,7 +105,7 @@ void ReadAssignments(std::size_t index) {
             codes[at] = static_cast<std::uint16_t>(ReplyValues[index + 5 + 2 * at] * 256 +
                                                    ReplyValues[index + 6 + 2 * at]);
         else
-            w.AssignmentList(c)->setCurrentIndex(0);
+            model.SetAssignmentEntry(c, 0);
     }
 
     assignable_parameter* const all[] = {paramInputLevel, paramHarmonicPitch, paramWaveClip,
@@ -122,7 +129,7 @@ void ReadAssignments(std::size_t index) {
         int entry = 1;
         for (assignable_parameter* p : parameters) {
             if (*code == p->address) {
-                w.AssignmentList(control)->setCurrentIndex(entry);
+                model.SetAssignmentEntry(control, entry);
                 p->is_assigned = true;
             }
             ++entry;
@@ -134,9 +141,13 @@ void ReadAssignments(std::size_t index) {
     match(CtrlIV, {paramDominantNoteCut, paramHighNotesCut});
 
     if (const auto& remote = codes[RemoteFootswitch]) {
-        if (*remote == RemoteBypassCode) w.cmbAssignRemote->setCurrentIndex(1);
-        if (*remote == RemotePresetCode) w.cmbAssignRemote->setCurrentIndex(2);
+        if (*remote == RemoteBypassCode) model.SetAssignmentEntry(RemoteFootswitch, 1);
+        if (*remote == RemotePresetCode) model.SetAssignmentEntry(RemoteFootswitch, 2);
     }
+    for (int c = 0; c < AssignableControlCount; ++c)
+        ControlAssigned[static_cast<std::size_t>(c)] = model.AssignmentEntry(c) != 0;
+    // The refusals follow the new assignments at once.
+    emit model.settingsChanged();
 }
 
 void ReadTuning(std::size_t index) {
@@ -152,74 +163,67 @@ void ReadTuning(std::size_t index) {
                          .arg(CurrentTuning));
         return;
     }
-    CurrentTuning = tuning;
-    // Selecting it runs the list's handler, which also keeps CurrentTuning.
-    formFXsettings->cmbGuitarTuning->setCurrentIndex(tuning);
+    const bool changed = tuning != CurrentTuning;
+    Model().SetTuning(tuning);
+    // The list says so whenever it comes to a tuning the pedal has no table for.
+    if (changed && tuning != NoTuning && tuning != 1)
+        platform::ShowMessage(QStringLiteral(
+            "This tuning has not been implemented yet :( But feel free to get in touch to speed "
+            "up!"));
 }
 
 void ReadParameterValues(std::size_t index) {
     if (!ReplyHolds(index, 4 * ParameterSlotCount, "Parameter values")) return;
     ReadBackValues.assign(ParameterSlotCount, 0);
-    for (int s = 0; s < ParameterSlotCount; ++s) {
-        const std::uint32_t v = ReplyWord(index + 4 * static_cast<std::size_t>(s));
-        ReadBackValues[static_cast<std::size_t>(s)] = v;
-        ParameterAt(s).setValue(v);
-    }
+    for (int s = 0; s < ParameterSlotCount; ++s)
+        ReadBackValues[static_cast<std::size_t>(s)] =
+            ReplyWord(index + 4 * static_cast<std::size_t>(s));
     for (int s = 0; s < ParameterSlotCount; ++s) {
         const QString label = QLatin1String(kValueLabels[s]);
         const QString gap = s == SlotSubMix ? QString() : QStringLiteral("\t");
         ConsolePrint(label + gap + Hex8(ReadBackValues[static_cast<std::size_t>(s)]));
     }
 
-    // Moving the controls runs their handlers, which write what they show.
-    // Without an address table those writes would go to placeholder addresses.
+    // The pedal has always been sent the value of every control whose shown
+    // state the read-back changes. Those writes carry exactly the values just
+    // read, so reading the settings never changes them; a placeholder address
+    // (no address table read yet) is never written to.
     if (!ParameterAddressesRead())
         ConsolePrint(
             QStringLiteral("Parameter writes held back: no algorithm's address table has "
                            "been read yet (choose the algorithm first)"));
-
-    TformFXsettings& w = *formFXsettings;
-    const auto& v = ReadBackValues;
-    constexpr std::uint32_t kPosition = 0x800000;
-    auto dial = [&](QuendleDial* d, int slot, std::uint32_t scale) {
-        d->setAngle(ValueToDialAngle(v[static_cast<std::size_t>(slot)], scale));
+    // A value the user changed while the answer was on its way is newer than
+    // the answer: it stays, and its write goes out after the read-back.
+    PedalLink& link = PedalLink::Instance();
+    const auto changedMeanwhile = [&](int s) {
+        return ParameterAddressesRead() && link.HoldsWriteTo(ParameterAt(s).address());
     };
-    // A value that is neither state leaves the switch as it is.
-    auto onOff = [&](QuendleSwitch* s, int slot, std::uint32_t on, std::uint32_t off) {
-        if (v[static_cast<std::size_t>(slot)] == on) s->setOn(true);
-        if (v[static_cast<std::size_t>(slot)] == off) s->setOn(false);
-    };
-    dial(w.dialDry, SlotDry, kPosition);
-    dial(w.dialSubMix, SlotSubMix, kPosition);
-    dial(w.dialMinus1Oct, SlotMinus1Oct, kPosition);
-    dial(w.dialMinus2Oct, SlotMinus2Oct, kPosition);
-    onOff(w.swtWave, SlotWave, 0x00400000, 0x00600000);
-    dial(w.dialLowPass, SlotLowPass, 24);
-    dial(w.dialHighPass, SlotHighPass, 16);
-    dial(w.dial1stHarmonic, Slot1stHarmonic, kPosition);
-    onOff(w.swtSplit, SlotSplit, 1, 0);
-    dial(w.dialRange, SlotRange, 22);
-    dial(w.dialInputLevel, SlotInputLevel, kPosition);
-    dial(w.dialClipWave, SlotWaveClip, kPosition);
-    // Only an exact pitch of the list is shown; anything else selects nothing new.
-    const auto pitch = std::find(PitchTable.begin(), PitchTable.end(), v[SlotHarmonicPitch]);
-    if (pitch != PitchTable.end())
-        w.cmbVariableWavePitch->setCurrentIndex(static_cast<int>(pitch - PitchTable.begin()));
-    w.chkDominantNoteCut->setChecked(v[SlotDominantNoteCut] == 1);
-    w.chkHighNoteCut->setChecked(v[SlotHighNotesCut] == 1);
+    std::vector<int> echoed;
+    for (int s : kEchoedSlots) {
+        if (changedMeanwhile(s)) continue;
+        const std::uint32_t v = ReadBackValues[static_cast<std::size_t>(s)];
+        const int before = PedalModel::DisplayKey(s, Model().Value(s));
+        const int after = PedalModel::DisplayKey(s, v);
+        // A pitch the list does not hold selects nothing new.
+        if (after != before && !(s == SlotHarmonicPitch && after < 0)) echoed.push_back(s);
+    }
+    for (int s = 0; s < ParameterSlotCount; ++s)
+        if (!changedMeanwhile(s))
+            Model().SetValue(s, ReadBackValues[static_cast<std::size_t>(s)], false);
+    if (!ParameterAddressesRead()) return;
+    for (int s : echoed)
+        link.WriteParameter(ParameterAt(s).address(), ReadBackValues[static_cast<std::size_t>(s)]);
 }
 
 void TformMain::btnSaveParametersClick() {
-    const QString text = QStringLiteral("03") + Hex8(paramInputLevel->value) +
-                         Hex8(paramHarmonicPitch->value) + Hex8(paramWaveClip->value) +
-                         Hex8(paramDominantNoteCut->value) + Hex8(paramHighNotesCut->value);
-    const int n = static_cast<int>(text.size() / 2);
-    ConsolePrint(QStringLiteral("Store settings message (HEX): ") + text);
-    ConsolePrint(QString::number(n));
-    HexTextToOutBuffer(text, n);
+    const PedalModel& model = Model();
+    const PedalMessage message = msg::StoreSettings(
+        {model.Value(SlotInputLevel), model.Value(SlotHarmonicPitch), model.Value(SlotWaveClip),
+         model.Value(SlotDominantNoteCut), model.Value(SlotHighNotesCut)});
+    for (const QString& line : message.log) ConsolePrint(line);
     if (platform::Ask(QStringLiteral("Save Parameters to pedal?")) == platform::Answer::No) return;
-    PurgeFTTransmit();
-    WriteFTDevice(static_cast<std::uint32_t>(n));
+    if (!PedalLink::Instance().Send(message, true)) return;
     // The pedal writes them to its memory before it takes the next message.
     platform::SleepMs(100);
+    lblStatus->setText(QStringLiteral("Settings stored on the pedal"));
 }

@@ -6,10 +6,12 @@
 #include <QStandardItemModel>
 #include <QVBoxLayout>
 
+#include <QSignalBlocker>
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "effects/HintsUnit.h"
+#include "effects/PedalModel.h"
 #include "library/Catalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -304,6 +306,16 @@ void TformFXsettings::ConnectHandlers() {
     connect(chkDominantNoteCut, &QCheckBox::toggled, this,
             Guarded([this] { chkDominantNoteCutChange(); }));
     connect(chkHighNoteCut, &QCheckBox::toggled, this, Guarded([this] { chkHighNoteCutChange(); }));
+    for (QButtonGroup* group : {FtswShortPress, FtswLongPress})
+        // Only the button that came on: the other one's going off is half a change.
+        connect(group, &QButtonGroup::buttonToggled, this, [this](QAbstractButton*, bool on) {
+            if (on) platform::Guard([this] { FootswitchChoiceChanged(); });
+        });
+
+    // The window shows the model whatever changed it: a read-back, an edit
+    // here, or one made before the window was first shown.
+    connect(&Model(), &PedalModel::valueChanged, this, [this] { ShowModel(); });
+    connect(&Model(), &PedalModel::settingsChanged, this, [this] { ShowModel(); });
 }
 
 void TformFXsettings::FormCreate() {
@@ -316,6 +328,8 @@ void TformFXsettings::FormCreate() {
         list->setCurrentIndex(0);
     }
 
+    Model().Reset();
+    ShowModel();
     dialInputLevel->setToolTip(HintInputLevel);
     chkDominantNoteCut->setToolTip(HintDominantNotesCut);
     chkHighNoteCut->setToolTip(HintHighNotesCut);
@@ -393,57 +407,127 @@ void TformFXsettings::SetSettingsEnabled(bool enabled) {
         w->setEnabled(false);
 }
 
-std::uint32_t TformFXsettings::WriteDialParameter(QuendleDial* dial, ParameterRef parameter) {
-    // A dial left in the dead quarter jumps to the nearer end of its arc (which
-    // runs its change handler, as every move does).
-    dial->setAngle(SnapDialAngle(dial->angle()));
-    const std::uint32_t value = DialAngleToValue(dial->angle());
-    // Before any algorithm's address table is read the address is only a
-    // placeholder; the value is kept, but nothing goes to the pedal.
-    if (ParameterAddressesRead())
-        SendHexMessage(QStringLiteral("01") + Hex4(parameter.address()) + Hex8(value));
-    return value;
+void TformFXsettings::ShowModel() {
+    if (!ParameterModelBuilt()) return;
+    const PedalModel& model = Model();
+    // What the window shows follows the model; nothing shown here is a move
+    // of the user's, so no handler runs and nothing goes to the pedal.
+    const std::pair<QuendleDial*, int> dials[] = {{dialDry, SlotDry},
+                                                  {dialSubMix, SlotSubMix},
+                                                  {dialMinus1Oct, SlotMinus1Oct},
+                                                  {dialMinus2Oct, SlotMinus2Oct},
+                                                  {dialLowPass, SlotLowPass},
+                                                  {dialHighPass, SlotHighPass},
+                                                  {dial1stHarmonic, Slot1stHarmonic},
+                                                  {dialRange, SlotRange},
+                                                  {dialInputLevel, SlotInputLevel},
+                                                  {dialClipWave, SlotWaveClip}};
+    for (const auto& [dial, slot] : dials) {
+        const std::uint32_t value = model.Value(slot);
+        // An angle that gives the value already stays (two angles meet at
+        // the top of the arc).
+        if (PedalModel::DialScale(slot) == 0x800000 &&
+            SnapDialAngle(dial->angle()) == dial->angle() &&
+            DialAngleToValue(dial->angle()) == value)
+            continue;
+        const QSignalBlocker quiet(dial);
+        dial->setAngle(PedalModel::DialAngleFor(slot, value));
+    }
+    // A value that is neither state leaves a switch as it is.
+    for (const auto& [toggle, slot] :
+         {std::pair{swtWave, int{SlotWave}}, std::pair{swtSplit, int{SlotSplit}}}) {
+        const int key = PedalModel::DisplayKey(slot, model.Value(slot));
+        const QSignalBlocker quiet(toggle);
+        if (key >= 0) toggle->setOn(key == 1);
+    }
+    {
+        // Only an exact pitch of the list is shown.
+        const int pitch = PedalModel::DisplayKey(SlotHarmonicPitch, model.Value(SlotHarmonicPitch));
+        const QSignalBlocker quiet(cmbVariableWavePitch);
+        if (pitch >= 0) cmbVariableWavePitch->setCurrentIndex(pitch);
+    }
+    for (const auto& [box, slot] : {std::pair{chkDominantNoteCut, int{SlotDominantNoteCut}},
+                                    std::pair{chkHighNoteCut, int{SlotHighNotesCut}}}) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(model.Value(slot) == 1);
+    }
+    for (int control = 0; control < AssignableControlCount; ++control) {
+        QComboBox* list = AssignmentList(control);
+        const QSignalBlocker quiet(list);
+        list->setCurrentIndex(model.AssignmentEntry(control));
+    }
+    {
+        const QSignalBlocker quiet(cmbGuitarTuning);
+        cmbGuitarTuning->setCurrentIndex(model.Tuning());
+    }
+    const std::uint8_t code = model.FootswitchCode();
+    for (QRadioButton* r : {chkBypassShortPress, chkChangePresetShortPress, chkBypassLongPress,
+                            chkChangePresetLongPress}) {
+        const QSignalBlocker quiet(r);
+        // The long press counts the other way round: 0 is "Change Preset".
+        const bool on = r == chkBypassShortPress         ? code / 2 == 0
+                        : r == chkChangePresetShortPress ? code / 2 == 1
+                        : r == chkBypassLongPress        ? code % 2 == 1
+                                                         : code % 2 == 0;
+        r->setChecked(on);
+    }
 }
 
-bool TformFXsettings::RefusedWhileAssigned(const assignable_parameter& parameter) {
-    if (!parameter.is_assigned || ReadBackActive) return false;
+void TformFXsettings::FootswitchChoiceChanged() {
+    const int shortCode = chkChangePresetShortPress->isChecked() ? 1 : 0;
+    const int longCode = chkBypassLongPress->isChecked() ? 1 : 0;
+    Model().SetFootswitchCode(static_cast<std::uint8_t>(shortCode * 2 + longCode));
+}
+
+void TformFXsettings::DialMoved(QuendleDial* dial, int slot) {
+    // A dial left in the dead quarter goes to the nearer end of its arc.
+    const int snapped = SnapDialAngle(dial->angle());
+    if (snapped != dial->angle()) {
+        const QSignalBlocker quiet(dial);
+        dial->setAngle(snapped);
+    }
+    Model().SetValue(slot, DialAngleToValue(snapped), true);
+}
+
+bool TformFXsettings::RefusedWhileAssigned(int slot) {
+    if (!ParameterAt(slot).assignable() || !ParameterAt(slot).assignable()->is_assigned)
+        return false;
     platform::ShowMessage(kRefusal);
+    // The control goes back to what the pedal's button left there.
+    ShowModel();
     return true;
 }
 
 void TformFXsettings::OnChange_dialInputLevel() {
-    if (!paramInputLevel || RefusedWhileAssigned(*paramInputLevel)) return;
-    paramInputLevel->value = WriteDialParameter(dialInputLevel, *paramInputLevel);
+    if (!paramInputLevel || RefusedWhileAssigned(SlotInputLevel)) return;
+    DialMoved(dialInputLevel, SlotInputLevel);
 }
 
 void TformFXsettings::dialClipWaveChange() {
-    if (!paramWaveClip || RefusedWhileAssigned(*paramWaveClip)) return;
-    paramWaveClip->value = WriteDialParameter(dialClipWave, *paramWaveClip);
+    if (!paramWaveClip || RefusedWhileAssigned(SlotWaveClip)) return;
+    DialMoved(dialClipWave, SlotWaveClip);
 }
 
 void TformFXsettings::dialDryChange() {
-    if (paramDry) paramDry->value = WriteDialParameter(dialDry, *paramDry);
+    if (paramDry) DialMoved(dialDry, SlotDry);
 }
 
 void TformFXsettings::dialSubMixChange() {
-    if (paramSubMix) paramSubMix->value = WriteDialParameter(dialSubMix, *paramSubMix);
+    if (paramSubMix) DialMoved(dialSubMix, SlotSubMix);
 }
 
 void TformFXsettings::dialMinus1OctChange() {
-    if (paramMinus1Oct) paramMinus1Oct->value = WriteDialParameter(dialMinus1Oct, *paramMinus1Oct);
+    if (paramMinus1Oct) DialMoved(dialMinus1Oct, SlotMinus1Oct);
 }
 
 void TformFXsettings::dialMinus2OctChange() {
-    if (paramMinus2Oct) paramMinus2Oct->value = WriteDialParameter(dialMinus2Oct, *paramMinus2Oct);
+    if (paramMinus2Oct) DialMoved(dialMinus2Oct, SlotMinus2Oct);
 }
 
 void TformFXsettings::VariWavePitchOnChange() {
-    if (!paramHarmonicPitch || RefusedWhileAssigned(*paramHarmonicPitch)) return;
+    if (!paramHarmonicPitch || RefusedWhileAssigned(SlotHarmonicPitch)) return;
     const int index = cmbVariableWavePitch->currentIndex();
     // Nothing selected: there is no pitch to send.
     if (index < 0 || index >= static_cast<int>(PitchTable.size())) return;
-    const std::uint32_t value = PitchTable[static_cast<std::size_t>(index)];
-    if (ParameterAddressesRead())
-        SendHexMessage(QStringLiteral("01") + Hex4(paramHarmonicPitch->address) + Hex8(value));
-    paramHarmonicPitch->value = value;
+    Model().SetValue(SlotHarmonicPitch, PitchTable[static_cast<std::size_t>(index)], true);
 }

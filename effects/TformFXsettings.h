@@ -92,10 +92,12 @@ public:
     void ShowForSelectedAlgorithm();
     // Enables or disables the window's controls; the ten display controls stay disabled.
     void SetSettingsEnabled(bool enabled);
-    // The live write of a dial: snaps it off the dead quarter, sends its value
-    // to the parameter's address and returns the value sent. Nothing is sent
-    // while no address table has been read (ParameterAddressesRead).
-    std::uint32_t WriteDialParameter(QuendleDial* dial, ParameterRef parameter);
+    // Shows the pedal model: every control at the model's value, without
+    // running a change handler.
+    void ShowModel();
+    // A user's move of a dial: snaps it off the dead quarter and puts its
+    // value into the model, which writes it to the pedal.
+    void DialMoved(QuendleDial* dial, int slot);
 
     // The assignment list of a control (CtrlI ... RemoteFootswitch), and the
     // model's item it shows (null when nothing is selected).
@@ -127,8 +129,11 @@ protected:
 private:
     void BuildControls();
     void ConnectHandlers();
-    // Shows the refusal when the parameter is assigned and no read-back runs.
-    static bool RefusedWhileAssigned(const assignable_parameter& parameter);
+    // Shows the refusal when the parameter is assigned, and puts the control
+    // back to the model's value.
+    bool RefusedWhileAssigned(int slot);
+    // A footswitch radio button changed: the model takes the new behaviour.
+    void FootswitchChoiceChanged();
 
     // Every control the window owns, for SetSettingsEnabled.
     std::vector<QWidget*> controls_;

@@ -1,5 +1,7 @@
 #include "effects/TformNoteTrackingFilter.h"
 
+#include "device/PedalLink.h"
+
 #include <QGridLayout>
 
 #include "app/TformMain.h"
@@ -132,13 +134,9 @@ void TformNoteTrackingFilter::btnSaveClick() {
         else
             NoteCutByte2 = Hex2(code);
     }
-    ConsolePrint(QStringLiteral("byte 1: ") + NoteCutByte1);
-    ConsolePrint(QStringLiteral("byte 2: ") + NoteCutByte2);
-    const QString message = QStringLiteral("09") + NoteCutByte1 + NoteCutByte2;
-    ConsolePrint(QStringLiteral("Set note filters: ") + message);
-    ConsolePrint(QString::number(message.size() / 2));
-    PurgeFTTransmit();
-    SendHexMessage(message);
+    const PedalMessage message = msg::NoteFilter(NoteCutByte1, NoteCutByte2);
+    for (const QString& line : message.log) ConsolePrint(line);
+    if (!PedalLink::Instance().Send(message, true)) return;
     platform::SleepMs(100);
 }
 

@@ -7,6 +7,8 @@
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
+#include "effects/PedalModel.h"
 #include "effects/TformFXsettings.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -21,31 +23,25 @@ const QString kTuningFirst =
 const QString kTuningNotImplemented = QStringLiteral(
     "This tuning has not been implemented yet :( But feel free to get in touch to speed up!");
 
-// Set while a tracking box is unticked because no tuning is chosen: the
-// handler run by that untick sends the 0 without showing the notice again.
-bool g_untickingWithoutTuning = false;
-
-void TrackingBoxChanged(QCheckBox* box, assignable_parameter* parameter) {
-    if (!parameter) return;
-    if (parameter->is_assigned && !ReadBackActive) {
-        // The box keeps what the user gave it; the pedal's button owns the value.
+void TrackingBoxChanged(QCheckBox* box, int slot) {
+    if (!paramDominantNoteCut) return;
+    const ParameterRef parameter = ParameterAt(slot);
+    if (parameter.assignable()->is_assigned) {
+        // The pedal's button owns the value: the box goes back to it.
         platform::ShowMessage(kRefusal);
+        formFXsettings->ShowModel();
         return;
     }
-    if (formFXsettings->cmbGuitarTuning->currentIndex() == NoTuning && !g_untickingWithoutTuning) {
+    if (formFXsettings->cmbGuitarTuning->currentIndex() == NoTuning) {
         platform::ShowMessage(kTuningFirst);
+        // Without a tuning the function stays off, and the pedal is told so.
         if (box->isChecked()) {
-            // The untick runs this handler again, which sends the 0; this run
-            // has nothing left to do.
-            const ScopedFlag unticking(g_untickingWithoutTuning);
-            box->setChecked(false);
+            Model().SetValue(slot, 0, true);
+            formFXsettings->ShowModel();
             return;
         }
     }
-    parameter->value = box->isChecked() ? 1 : 0;
-    // A placeholder address (no address table read yet) is never written to.
-    if (ParameterAddressesRead())
-        WriteDspParameter(QStringLiteral("01"), parameter->address, parameter->value);
+    Model().SetValue(slot, box->isChecked() ? 1 : 0, true);
 }
 
 }  // namespace
@@ -53,26 +49,25 @@ void TrackingBoxChanged(QCheckBox* box, assignable_parameter* parameter) {
 void TformFXsettings::cmbGuitarTuningChange() {
     const int index = cmbGuitarTuning->currentIndex();
     if (index < 0) return;
-    CurrentTuning = static_cast<std::uint8_t>(index);
+    Model().SetTuning(static_cast<std::uint8_t>(index));
     // The choice stands; the pedal simply has no table for it yet.
     if (CurrentTuning != NoTuning && CurrentTuning != 1)
         platform::ShowMessage(kTuningNotImplemented);
 }
 
 void TformFXsettings::chkDominantNoteCutChange() {
-    TrackingBoxChanged(chkDominantNoteCut, paramDominantNoteCut);
+    TrackingBoxChanged(chkDominantNoteCut, SlotDominantNoteCut);
 }
 
 void TformFXsettings::chkHighNoteCutChange() {
-    TrackingBoxChanged(chkHighNoteCut, paramHighNotesCut);
+    TrackingBoxChanged(chkHighNoteCut, SlotHighNotesCut);
 }
 
 void TformMain::btnSetTuningClick() {
-    const QString text = QStringLiteral("09") + Hex2(CurrentTuning);
-    ConsolePrint(QStringLiteral("Tuning Message: ") + text);
+    const PedalMessage message = msg::Tuning(CurrentTuning);
+    for (const QString& line : message.log) ConsolePrint(line);
     if (platform::Ask(QStringLiteral("Set new tuning?")) == platform::Answer::No) return;
-    HexTextToOutBuffer(text, 2);
-    PurgeFTTransmit();
-    WriteFTDevice(2);
+    if (!PedalLink::Instance().Send(message, true)) return;
     platform::SleepMs(100);
+    lblStatus->setText(QStringLiteral("Tuning sent to the pedal"));
 }

@@ -7,10 +7,12 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <algorithm>
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "device/StandIn.h"
 #include "library/Catalogue.h"
 #include "library/Upload.h"
@@ -21,29 +23,22 @@
 
 namespace {
 
-// Set while an upload runs; the wait for the pedal's answer runs other
-// handlers, a second click of Upload among them.
-bool g_uploadRunning = false;
-
 const QString kUploadFailed = QStringLiteral("Upload Failed");
 
-// Sends hex text and tells whether the driver took all of it (a failure has
-// been shown to the user already).
-bool SendWhole(const QString& text, int bytes) {
-    HexTextToOutBuffer(text, bytes);
-    return WriteFTDevice(static_cast<std::uint32_t>(bytes)) == static_cast<std::uint32_t>(bytes);
+// Whether the answer reads as text the pedal wrote (printable characters
+// before its line end); anything else is never shown as the status.
+bool IsText(const QByteArray& answer) {
+    QByteArray line = answer;
+    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    return !line.isEmpty() &&
+           std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
 }  // namespace
 
 void TformMain::btnUploadClick() {
-    ExclusiveRun run(g_uploadRunning);
-    if (!run.acquired()) {
-        platform::ShowMessage(
-            QStringLiteral("An upload is still waiting for the pedal's answer. Disconnect ends "
-                           "the wait."));
-        return;
-    }
+    PedalLink& link = PedalLink::Instance();
+    if (link.RefuseIfBusy()) return;
     if (platform::Ask(QStringLiteral("Upload the selected algorithm?")) == platform::Answer::No)
         return;
 
@@ -55,13 +50,6 @@ void TformMain::btnUploadClick() {
         UploadCheckTimer->stop();
         if (!answered) lblStatus->setText(kUploadFailed);
     });
-
-    // A Request meanwhile would take the pedal's answer to the upload as its
-    // reply. Enabled again afterwards only while the link is still up.
-    const bool requestWasEnabled = btnRequest->isEnabled();
-    btnRequest->setEnabled(false);
-    const auto enableRequest = qScopeGuard(
-        [&] { btnRequest->setEnabled(requestWasEnabled && menuDisconnect->isEnabled()); });
 
     // The image is loaded and checked before the pedal is told an image
     // follows: once armed, it takes the next bytes as the image whatever they are.
@@ -88,7 +76,7 @@ void TformMain::btnUploadClick() {
         return;
     }
 
-    if (!SendWhole(QStringLiteral("0D00"), 2)) return;
+    if (!link.Send(msg::PreUpload())) return;
     // The pedal gets ready to take the image.
     platform::SleepMs(400);
     UploadCheckTimer->start();
@@ -96,38 +84,31 @@ void TformMain::btnUploadClick() {
     const int n = static_cast<int>(image.size() / 2);
     ConsolePrint(QStringLiteral("size: ") + QString::number(n));
     ConsolePrint(QStringLiteral("filecontent: ") + image);
-    const int converted = HexTextToOutBuffer(image, n);
-    ConsolePrint(QStringLiteral("num of bytes: ") + QString::number(converted));
-    // One write of the whole image: the pedal counts it against the length
-    // in its header.
-    const std::uint32_t written = WriteFTDevice(static_cast<std::uint32_t>(n));
+    ConsolePrint(QStringLiteral("num of bytes: ") + QString::number(n));
     ConsolePrint(QStringLiteral("write to device"));
-    if (written != static_cast<std::uint32_t>(n)) return;
     lblStatus->setText(QStringLiteral("Uploading..."));
 
-    // No time limit: the watchdog tells the user after 5 s, and a late
-    // answer still replaces its text. Disconnect, unplugging or quitting end
-    // the wait.
-    if (!WaitForReply()) return;
-
-    QByteArray answer;
-    std::uint32_t count = 0;
-    do {
-        QCoreApplication::processEvents();
-        count = ReadFTDevice();
-        if (count == 0) break;
-        const QByteArray piece(reinterpret_cast<const char*>(InBuffer.data()),
-                               static_cast<int>(count));
-        answer.append(piece);
-        ConsolePrint(QStringLiteral("received: ") + UploadAnswerText(piece));
-        // Only what this upload received: never bytes an earlier read left
-        // in the buffer.
-        lblStatus->setText(UploadAnswerText(answer));
-        // The rest of an answer that came in pieces has time to arrive, so it
-        // is not left for the next request to read.
-        platform::SleepMs(10);
-    } while (!PedalWaitsCancelled());
-    answered = !answer.isEmpty();
+    // One write of the whole image (the pedal counts it against the length
+    // in its header), then its one-line answer. The watchdog tells the user
+    // after 5 s; an answer that comes a little later still replaces its text.
+    Exchange upload;
+    upload.what = QStringLiteral("the upload");
+    upload.message = {image, {}};
+    upload.answer = AnswerShape::TextLine(kUploadAnswerLength);
+    upload.firstByteTimeoutMs = kUploadAnswerTimeoutMs;
+    const ExchangeResult result = link.Run(upload);
+    if (!result.whole()) {
+        if (!result.problem.isEmpty())
+            ConsolePrint(QStringLiteral("upload answer: ") + result.problem);
+        return;
+    }
+    ConsolePrint(QStringLiteral("received: ") + UploadAnswerText(result.answer));
+    if (!IsText(result.answer)) {
+        ConsolePrint(QStringLiteral("upload answer not understood: ") + BytesToHex(result.answer));
+        return;
+    }
+    lblStatus->setText(UploadAnswerText(result.answer));
+    answered = true;
 }
 
 void TformMain::UploadCheckTimerTimer() {
@@ -135,10 +116,7 @@ void TformMain::UploadCheckTimerTimer() {
 }
 
 void TformMain::btnOpenEffectClick() {
-    OutBuffer[0] = 0x05;
-    OutBuffer[1] = 0x00;
-    PurgeFTTransmit();
-    WriteFTDevice(2);
+    if (!PedalLink::Instance().Send(msg::OpenEffect(), true)) return;
     btnOpenEffect->setEnabled(false);
     platform::SleepMs(100);
     btnOpenEffect->setEnabled(true);

@@ -9,6 +9,9 @@
 
 // The pedal answers a complete image with "Upload complete" CR LF.
 constexpr int kUploadAnswerLength = 17;
+// How long the answer may take: the pedal programs the image first, and the
+// 5 s watchdog should have its say before the wait gives up.
+constexpr int kUploadAnswerTimeoutMs = 8000;
 // The largest image the transmit buffer holds, in bytes.
 constexpr int kMaxImageBytes = 65536;
 

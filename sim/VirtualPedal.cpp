@@ -154,6 +154,21 @@ void VirtualPedal::DropPending() {
     maxRead_ = limit;
 }
 
+std::int64_t VirtualPedal::MsUntilNextByte() const {
+    if (Pending() > 0) return 0;
+    const std::int64_t now = now_();
+    for (std::size_t i = 0; i < output_.size(); ++i) {
+        const Chunk& chunk = output_[i];
+        if (chunk.taken >= chunk.data.size()) continue;
+        // A gated piece waits for the reads of the one before it, which are
+        // readable already when it is its turn.
+        if (chunk.readyAt > now) return chunk.readyAt - now;
+        // Paced bytes come one every 1000 / 11,520 ms.
+        return 1;
+    }
+    return -1;
+}
+
 bool VirtualPedal::HasUndelivered() const {
     std::size_t queued = 0;
     for (const Chunk& chunk : output_) queued += chunk.data.size() - chunk.taken;
@@ -439,6 +454,13 @@ void VirtualPedal::LeaveBootloader(std::uint32_t /*address*/) {
     inBootloader_ = false;
     // The firmware learns its own version from the record written after it.
     firmwareVersion_ = Flash()[kVersionRecordAddress - StmBootloader::kFlashBase + 7];
+}
+
+void VirtualPedal::PlugIn() {
+    unplugged_ = false;
+    inBootloader_ = false;
+    output_.clear();
+    partial_.clear();
 }
 
 void VirtualPedal::PullPlug() {

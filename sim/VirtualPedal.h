@@ -88,6 +88,9 @@ public:
     void DropPending();
     // Whether bytes are queued that are not readable yet.
     bool HasUndelivered() const;
+    // Milliseconds until more bytes become readable: 0 when some are readable
+    // now, -1 when nothing is on its way.
+    std::int64_t MsUntilNextByte() const;
     // Every read returns at most this many bytes (0: no limit), so that each
     // reply comes in several reads while Pending() still counts it all.
     void SetMaxReadSize(std::size_t bytes) { maxRead_ = bytes; }
@@ -221,6 +224,8 @@ public:
     // the plug): it receives and sends nothing more.
     bool Unplugged() const { return unplugged_; }
     void PullPlug();
+    // Back on the bus, as after power-up: nothing queued, running its effect.
+    void PlugIn();
     void OnUnplug(std::function<void()> handler) { onUnplug_ = std::move(handler); }
 
 private:

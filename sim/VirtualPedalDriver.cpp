@@ -43,6 +43,12 @@ void VirtualPedalDriver::Unplug(std::size_t index) {
     device.pedal->PullPlug();
 }
 
+void VirtualPedalDriver::PlugIn(std::size_t index) {
+    Device& device = *devices_.at(index);
+    device.unplugged = false;
+    device.pedal->PlugIn();
+}
+
 void VirtualPedalDriver::FailNext(const std::string& operation, FT_STATUS status) {
     failNext_[operation] = status;
 }
@@ -196,6 +202,19 @@ void VirtualPedalDriver::WaitForData(FT_HANDLE handle, int timeoutMs) {
     Device* device = nullptr;
     if (Lookup(handle, device) == FT_OK && device->pedal->Pending() > 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeoutMs, 1)));
+}
+
+int VirtualPedalDriver::WatchForData(FT_HANDLE handle, std::function<void()> wake) {
+    (void)wake;
+    // Bytes become readable by the clock, so the wait sleeps until the next
+    // ones are due; with nothing on its way it looks again now and then for
+    // an unplug or bytes a test queued by hand.
+    constexpr int kIdleLookMs = 100;
+    Device* device = nullptr;
+    if (Lookup(handle, device) != FT_OK) return 0;
+    const std::int64_t due = device->pedal->MsUntilNextByte();
+    if (due < 0) return kIdleLookMs;
+    return static_cast<int>(std::min<std::int64_t>(due, kIdleLookMs));
 }
 
 }  // namespace sim

@@ -29,6 +29,8 @@ public:
     // opened to it fails with an I/O error from now on. A pedal that unplugs
     // itself (an injected fault) is treated the same way.
     void Unplug(std::size_t index = 0);
+    // Plugs an unplugged device in again: it is listed and can be opened.
+    void PlugIn(std::size_t index = 0);
     // Makes the next call of the named driver operation ("Write", "Read",
     // "GetQueueStatus", "Purge", "Open", "Close", "List") fail with status.
     void FailNext(const std::string& operation, ftd::FT_STATUS status);
@@ -61,6 +63,7 @@ public:
     ftd::FT_STATUS SetDataCharacteristics(ftd::FT_HANDLE handle, std::uint8_t wordLength,
                                           std::uint8_t stopBits, std::uint8_t parity) override;
     void WaitForData(ftd::FT_HANDLE handle, int timeoutMs) override;
+    int WatchForData(ftd::FT_HANDLE handle, std::function<void()> wake) override;
 
 private:
     struct Device {

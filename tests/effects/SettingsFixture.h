@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QTest>
 
+#include "device/PedalLink.h"
 #include "app/TformMain.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
@@ -34,7 +35,7 @@ protected:
     // What a successful Connect leaves behind: the pedal open and the window's
     // controls enabled.
     void ConnectPedal() {
-        ASSERT_EQ(Open_USB_Device_By_Serial_Number(QStringLiteral("QMK3TEST")), ftd::FT_OK);
+        ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QMK3TEST")), ftd::FT_OK);
         DeviceConnected = true;
         formFXsettings->SetSettingsEnabled(true);
     }

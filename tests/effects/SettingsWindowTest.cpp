@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "effects/HintsUnit.h"
+#include "effects/PedalModel.h"
 #include "library/Catalogue.h"
 #include "tests/effects/SettingsFixture.h"
 
@@ -123,8 +124,7 @@ TEST_P(SettingsDialWrites, SendTheValueOfTheSettledAngle) {
     EXPECT_EQ(dial->angle(), c.settlesAt);
     const std::vector<sim::Bytes> writes = Writes();
     ASSERT_FALSE(writes.empty());
-    // A dial snapped off the dead quarter writes once more from its new angle;
-    // every write carries the value of where it settled.
+    // A dial snapped off the dead quarter writes the value of where it settled.
     for (const sim::Bytes& w : writes) EXPECT_EQ(w, HexBytes(c.message));
     EXPECT_TRUE(dialogs->messages.isEmpty());
 }
@@ -218,55 +218,45 @@ struct Refusal {
     const char* name;
     std::function<assignable_parameter*()> parameter;
     std::function<void()> change;
-    std::function<bool()> userChangeKept;
+    // Whether the control shows the parameter's value again.
+    std::function<bool()> showsTheModel;
 };
 
 class SettingsRefusals : public SettingsFixture, public ::testing::WithParamInterface<Refusal> {};
 
-TEST_P(SettingsRefusals, AssignedParameterRefusesTheUserButNotTheReadBack) {
+TEST_P(SettingsRefusals, AssignedParameterRefusesTheUserAndGoesBackToItsValue) {
     const Refusal& c = GetParam();
     StartConnectedWithAlgorithm();
     assignable_parameter* parameter = c.parameter();
     parameter->is_assigned = true;
-    parameter->value = 0x1234;
+    parameter->value = PitchTable[5];
+    formFXsettings->ShowModel();
 
     c.change();
     EXPECT_EQ(dialogs->messages, QStringList({kRefusal}));
     EXPECT_TRUE(Writes().empty());
-    EXPECT_EQ(parameter->value, 0x1234u);
-    EXPECT_TRUE(c.userChangeKept());
-
-    // The read-back moves the same control: the write goes out, no refusal.
-    ReadBackActive = true;
-    c.change();
-    ReadBackActive = false;
-    EXPECT_EQ(dialogs->messages.size(), 1);
-    ASSERT_EQ(Writes().size(), 1u);
-    EXPECT_EQ(Writes()[0][2], parameter->address & 0xFF);
-    EXPECT_NE(parameter->value, 0x1234u);
+    EXPECT_EQ(parameter->value, PitchTable[5]);
+    EXPECT_TRUE(c.showsTheModel());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, SettingsRefusals,
     ::testing::Values(Refusal{"InputLevel", [] { return paramInputLevel; },
+                              [] { formFXsettings->dialInputLevel->setAngle(10); },
                               [] {
-                                  auto* d = formFXsettings->dialInputLevel;
-                                  d->setAngle(d->angle() == 10 ? 20 : 10);
-                              },
-                              [] { return formFXsettings->dialInputLevel->angle() == 10; }},
+                                  return formFXsettings->dialInputLevel->angle() ==
+                                         PedalModel::DialAngleFor(SlotInputLevel, PitchTable[5]);
+                              }},
                       Refusal{"WaveClip", [] { return paramWaveClip; },
+                              [] { formFXsettings->dialClipWave->setAngle(10); },
                               [] {
-                                  auto* d = formFXsettings->dialClipWave;
-                                  d->setAngle(d->angle() == 10 ? 20 : 10);
-                              },
-                              [] { return formFXsettings->dialClipWave->angle() == 10; }},
+                                  return formFXsettings->dialClipWave->angle() ==
+                                         PedalModel::DialAngleFor(SlotWaveClip, PitchTable[5]);
+                              }},
                       Refusal{"HarmonicPitch", [] { return paramHarmonicPitch; },
+                              [] { formFXsettings->cmbVariableWavePitch->setCurrentIndex(3); },
                               [] {
-                                  auto* c = formFXsettings->cmbVariableWavePitch;
-                                  c->setCurrentIndex(c->currentIndex() == 3 ? 4 : 3);
-                              },
-                              [] {
-                                  return formFXsettings->cmbVariableWavePitch->currentIndex() == 3;
+                                  return formFXsettings->cmbVariableWavePitch->currentIndex() == 5;
                               }}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -15,6 +15,7 @@
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "tests/link/LinkSupport.h"
 #include "tests/support/EditorFixture.h"
 
@@ -327,17 +328,17 @@ INSTANTIATE_TEST_SUITE_P(
                                {"Connection to bootloader failed"},
                                kConnectedState,
                                true},
-                      // The handshake runs on the device that did not open and fails.
-                      SyncCase{
-                          "OpenFailed",
-                          false,
-                          [](sim::VirtualPedal& p) { p.EnterBootloader(); },
-                          "received Byte: ",
-                          {"Open_USB_Device_By_Serial_Number - Device not found...",
-                           "FT_Write - Invalid handle...", "FT_GetQueueStatus - Invalid handle...",
-                           "Connection to bootloader failed"},
-                          kStartState,
-                          false},
+                      // Without an open device there is no bootloader to reach: the
+                      // open's failure and the verdict, no box per call that
+                      // could not be made.
+                      SyncCase{"OpenFailed",
+                               false,
+                               [](sim::VirtualPedal& p) { p.EnterBootloader(); },
+                               "received Byte: ",
+                               {"Open_USB_Device_By_Serial_Number - Device not found...",
+                                "Connection to bootloader failed"},
+                               kStartState,
+                               false},
                       // A pedal running its effect never answers the sync byte.
                       SyncCase{"Silent",
                                true,
@@ -355,8 +356,7 @@ TEST_F(Link, DisconnectDuringTheBootloaderWaitLeavesTheLinkDisconnected) {
     FirmwareUpgradeMode = true;
     During(
         20, [] { Disconnect(); }, [] { Connect(); });
-    EXPECT_EQ(dialogs->messages, (QStringList{"FT_GetQueueStatus - Invalid handle...",
-                                              "Connection to bootloader failed"}));
+    EXPECT_EQ(dialogs->messages, (QStringList{"Connection to bootloader failed"}));
     EXPECT_EQ(formMain->lblDeviceName->text(), "Quendle MK3 ");
     EXPECT_EQ(EnabledControls(), kDisconnectedState);
     EXPECT_FALSE(DeviceConnected);
@@ -390,35 +390,38 @@ TEST_F(Link, RequestShowsTheIdentityAndEnablesTheSettingButtons) {
     EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: FF");
     EXPECT_EQ(FirmwareVersion, "FF");
 
-    // Disconnect leaves only Set Tuning of the four.
+    // Disconnect leaves none of the four.
     Disconnect();
-    EXPECT_EQ(EnabledControls(), "SetTuning Scan Connect");
+    EXPECT_EQ(EnabledControls(), kDisconnectedState);
 }
 
 struct ShortReplyCase {
     const char* name;
     std::function<void(sim::VirtualPedal&)> fault;
-    QStringList lines;
-    QString label;
+    QString message;
 };
 
 class ShortReply : public Link, public ::testing::WithParamInterface<ShortReplyCase> {};
 
-TEST_P(ShortReply, ShowsWhatItHasAndSkipsTheReadBack) {
+// An answer that stops short is not applied: no identity, no read-back, and
+// the setting buttons stay as they were before the Request.
+TEST_P(ShortReply, IsNotAppliedAndSaysWhatCame) {
     const ShortReplyCase& c = GetParam();
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
     pedal.SetFirmwareVersion(12);
     Start();
     Connect();
+    PedalLink::TimeoutCapMs() = 200;
     c.fault(pedal);
 
     ClickRequest();
-    EXPECT_EQ(IdentityLines(), c.lines);
-    EXPECT_EQ(formMain->lblFirmwareVersion->text(), c.label);
+    EXPECT_TRUE(IdentityLines().isEmpty());
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: ");
+    EXPECT_TRUE(ReplyValues.empty());
     EXPECT_FALSE(ReadBackActive);
-    EXPECT_TRUE(dialogs->messages.isEmpty());
-    EXPECT_EQ(EnabledControls(),
-              "Upload Request OpenFX Assign SaveParameters SetFootswitchMode SetTuning Disconnect");
+    EXPECT_EQ(dialogs->messages, QStringList{c.message});
+    EXPECT_EQ(EnabledControls(), kConnectedState);
+    EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
 }
 
 // Cuts the pedal's next answer after its first n lines.
@@ -432,31 +435,17 @@ std::function<void(sim::VirtualPedal&)> FirstLines(std::size_t n) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ShortReply,
-    ::testing::Values(
-        // No carriage return before any reply of the run: nothing to show.
-        ShortReplyCase{"NoValues",
-                       [](sim::VirtualPedal& p) { p.ReplaceNextReply(Text("12")); },
-                       {"Firmware Version: not in the reply", "Algorithm version: not in the reply",
-                        "Effect Number: not in the reply",
-                        "Settings read-back skipped: the reply has 0 of 81 values"},
-                       "Firmware Version: "},
-        ShortReplyCase{"OneValue",
-                       [](sim::VirtualPedal& p) {
-                           p.SetFirmwareVersion(255);
-                           FirstLines(1)(p);
-                       },
-                       {"Firmware Version: FF", "Algorithm version: not in the reply",
-                        "Effect Number: not in the reply",
-                        "Settings read-back skipped: the reply has 1 of 81 values"},
-                       "Firmware Version: FF"},
-        ShortReplyCase{"IdentityOnly", FirstLines(4),
-                       kIdentity0C0008 +
-                           QStringList{"Settings read-back skipped: the reply has 4 of 81 values"},
-                       "Firmware Version: 0C"},
-        ShortReplyCase{"LastValueMissing", FirstLines(80),
-                       kIdentity0C0008 +
-                           QStringList{"Settings read-back skipped: the reply has 80 of 81 values"},
-                       "Firmware Version: 0C"}),
+    ::testing::Values(ShortReplyCase{"NoCarriageReturn",
+                                     [](sim::VirtualPedal& p) { p.ReplaceNextReply(Text("12")); },
+                                     "The pedal's answer was incomplete: 0 of 81 values."},
+                      ShortReplyCase{"OneValue", FirstLines(1),
+                                     "The pedal's answer was incomplete: 1 of 81 values."},
+                      ShortReplyCase{"IdentityOnly", FirstLines(4),
+                                     "The pedal's answer was incomplete: 4 of 81 values."},
+                      ShortReplyCase{"LastValueMissing", FirstLines(80),
+                                     "The pedal's answer was incomplete: 80 of 81 values."},
+                      ShortReplyCase{"Silence", [](sim::VirtualPedal& p) { p.SwallowNextReply(); },
+                                     "The pedal did not answer."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Link, ReplySplitOverSeveralReadsIsShownWhole) {
@@ -480,11 +469,12 @@ TEST_F(Link, UnconvertibleReplyEndsTheRequestAndTheNextOneWorks) {
     pedal.SetFirmwareVersion(12);
     Start();
     Connect();
-    pedal.ReplaceNextReply(Text("12\r\n0\r\n8\r\nK\r\n"));
+    pedal.FourDigitValueInNextReply(3, "K");
 
     ClickRequest();
     EXPECT_EQ(dialogs->messages, QStringList{"'B' is not a valid integer value"});
     EXPECT_TRUE(IdentityLines().isEmpty());
+    EXPECT_TRUE(ReplyValues.empty());
     EXPECT_FALSE(ReadBackActive);
     EXPECT_EQ(EnabledControls(), kConnectedState);
 
@@ -496,71 +486,71 @@ TEST_F(Link, UnconvertibleReplyEndsTheRequestAndTheNextOneWorks) {
 struct WaitEnd {
     const char* name;
     std::function<void(sim::VirtualPedalDriver&)> event;
-    QString box;
-    QString state;
-    bool connected;
+    QStringList boxes;
 };
 
 class WaitEndsOn : public Link, public ::testing::WithParamInterface<WaitEnd> {};
 
-TEST_P(WaitEndsOn, RequestStopsAndRestoresItsFlags) {
+// Unplugging and Disconnect both leave the editor disconnected at once, with
+// one message at most.
+TEST_P(WaitEndsOn, RequestStopsAndTheEditorIsDisconnected) {
     const WaitEnd& c = GetParam();
     AddPedal("QMK3TEST").SwallowNextReply();
     Start();
     Connect();
     bool readBackWhileWaiting = false;
-    bool requestEnabledWhileWaiting = true;
 
     During(
         20,
         [&] {
             readBackWhileWaiting = ReadBackActive;
-            requestEnabledWhileWaiting = formMain->btnRequest->isEnabled();
             c.event(*driver);
         },
         [] { ClickRequest(); });
     EXPECT_TRUE(readBackWhileWaiting);
-    EXPECT_FALSE(requestEnabledWhileWaiting);
-    EXPECT_EQ(dialogs->messages, QStringList{c.box});
+    EXPECT_EQ(dialogs->messages, c.boxes);
     EXPECT_TRUE(IdentityLines().isEmpty());
     EXPECT_FALSE(ReadBackActive);
-    EXPECT_EQ(EnabledControls(), c.state);
-    EXPECT_EQ(DeviceConnected, c.connected);
+    EXPECT_EQ(EnabledControls(), kDisconnectedState);
+    EXPECT_FALSE(DeviceConnected);
+    EXPECT_FALSE(formMain->lblDeviceName->text().contains("connected"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Events, WaitEndsOn,
-    ::testing::Values(WaitEnd{"Unplug", [](sim::VirtualPedalDriver& d) { d.Unplug(0); },
-                              "FT_GetQueueStatus - General IO error...", kConnectedState, true},
+    ::testing::Values(WaitEnd{"Unplug",
+                              [](sim::VirtualPedalDriver& d) { d.Unplug(0); },
+                              {"The pedal was disconnected (FT_GetQueueStatus - General IO "
+                               "error...). Plug it in again, then use Scan and Connect."}},
                       WaitEnd{"Disconnect",
                               [](sim::VirtualPedalDriver&) { formMain->menuDisconnect->trigger(); },
-                              "FT_GetQueueStatus - Invalid handle...", kDisconnectedState, false}),
+                              {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A second Request, or an Upload, while one waits: refused with a status
+// line, nothing sent, no box.
 TEST_F(Link, SecondRequestDuringTheWaitDoesNotStart) {
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
     pedal.SetFirmwareVersion(12);
     pedal.DelayNextReply(80);
     Start();
     Connect();
-    bool requestEnabledWhileWaiting = true;
-    bool uploadEnabledWhileWaiting = true;
+    QString status;
     During(
         20,
         [&] {
-            requestEnabledWhileWaiting = formMain->btnRequest->isEnabled();
-            uploadEnabledWhileWaiting = formMain->btnUpload->isEnabled();
             formMain->btnRequestClick();  // however it is invoked
+            QTest::mouseClick(formMain->btnUpload, Qt::LeftButton);
+            status = formMain->lblStatus->text();
         },
         [] { ClickRequest(); });
-    EXPECT_FALSE(requestEnabledWhileWaiting);
-    // An upload would take the reply as its answer.
-    EXPECT_FALSE(uploadEnabledWhileWaiting);
+    EXPECT_EQ(status, "Waiting for the pedal's answer to Request; try again in a moment.");
     EXPECT_TRUE(formMain->btnUpload->isEnabled());
     EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes("02 00")});
     EXPECT_EQ(IdentityLines(), kIdentity0C0008);
     EXPECT_TRUE(formMain->btnRequest->isEnabled());
     EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_TRUE(dialogs->questions.isEmpty());
 }
 
 // Closing the main window while a wait runs ends the event loop at once,

@@ -75,13 +75,13 @@ TEST_F(StoredSettingsFixture, RequestMovesTheWindowToThePedalsSettings) {
     EXPECT_TRUE(w.chkDominantNoteCut->isChecked());
     EXPECT_FALSE(w.chkHighNoteCut->isChecked());
 
-    // The moved controls with a handler write what they now show; the
-    // display dials, the switches and the unmatched pitch send nothing.
+    // The moved controls with a handler write the value just read, exactly;
+    // the display dials, the switches and the unmatched pitch send nothing.
     EXPECT_EQ(pedal.Messages(),
-              (std::vector<sim::Bytes>{HexBytes("02 00"), HexBytes("01 00 0B 00 40 20 00"),
-                                       HexBytes("01 00 0A 00 40 20 00"),
+              (std::vector<sim::Bytes>{HexBytes("02 00"), HexBytes("01 00 0B 00 40 00 00"),
+                                       HexBytes("01 00 0A 00 40 00 00"),
                                        HexBytes("01 00 1B 00 00 00 01")}));
-    EXPECT_EQ(paramInputLevel->value, 0x00402000u);
+    EXPECT_EQ(paramInputLevel->value, 0x00400000u);
     EXPECT_EQ(ReadBackValues[SlotInputLevel], 0x00400000u);
     EXPECT_EQ(paramLowPass->value, 12u);
     EXPECT_EQ(paramHarmonicPitch->value, 0x00400001u);
@@ -97,10 +97,11 @@ TEST_F(StoredSettingsFixture, RequestMovesTheWindowToThePedalsSettings) {
                      "Input Lvl: \t00400000", "Harmonic pitch: \t00400001", "Clip: \t00000000",
                      "Dominant notes cut: \t00000001", "High notes cut: \t00000000"}));
 
-    // Assigned parameters refuse the user's changes until the next Request.
+    // Assigned parameters refuse the user's changes until the next Request,
+    // and their controls stay at the pedal's values.
     pedal.ClearMessages();
     ClickOption(w.chkHighNoteCut);
-    EXPECT_TRUE(w.chkHighNoteCut->isChecked());
+    EXPECT_FALSE(w.chkHighNoteCut->isChecked());
     w.dialInputLevel->setFocus();
     QTest::keyClick(w.dialInputLevel, Qt::Key_End);
     EXPECT_EQ(dialogs->messages, (QStringList{kRefusal, kRefusal}));
@@ -207,7 +208,9 @@ INSTANTIATE_TEST_SUITE_P(
             7, 1, {}, {"Tuning 7 is not one the editor knows; the tuning list stays at 1"}}),
     [](const auto& info) { return "Reported" + std::to_string(info.param.reported); });
 
-TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmHoldsTheWritesBack) {
+// Before an algorithm is chosen, the Request reads the address table of the
+// catalogue's algorithm with the version the pedal reports.
+TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmUsesTheOneThePedalRuns) {
     sim::VirtualPedal& pedal = AddPedal();
     pedal.SetTuning(1);
     pedal.SetSlotValue(SlotInputLevel, 0x00400000);
@@ -221,9 +224,36 @@ TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmHoldsTheWritesBack
 
     ClickRequest();
 
-    // The addresses are still placeholders: nothing but the request goes out,
-    // and no button's code is taken for a parameter (not even FFFF, which is
-    // what every placeholder holds).
+    EXPECT_TRUE(NewConsoleLines().contains("parameter addresses read from Quendle MK3 0008"));
+    EXPECT_EQ(pedal.Messages(),
+              (std::vector<sim::Bytes>{HexBytes("02 00"), HexBytes("01 00 0A 00 40 00 00"),
+                                       HexBytes("01 00 6E 00 40 00 00"),
+                                       HexBytes("01 00 1B 00 00 00 01")}));
+    EXPECT_EQ(formFXsettings->cmbAssignCtrlUNO->currentText(), "Input Level");
+    EXPECT_TRUE(paramInputLevel->is_assigned);
+    // FFFF is no parameter's address: CTRL II keeps its entry.
+    EXPECT_EQ(formFXsettings->cmbAssignCtrlDUE->currentIndex(), 0);
+    EXPECT_EQ(formFXsettings->cmbAssignRemote->currentText(), "Bypass");
+}
+
+// A pedal that runs an algorithm the catalogue does not carry: the addresses
+// stay placeholders, so nothing but the request goes out and no button's
+// code is taken for a parameter (not even FFFF, which every placeholder holds).
+TEST_F(StoredSettingsFixture, RequestForAnUnknownAlgorithmHoldsTheWritesBack) {
+    sim::VirtualPedal& pedal = AddPedal();
+    pedal.SetAlgorithmVersion(0x0009);
+    pedal.SetTuning(1);
+    pedal.SetSlotValue(SlotInputLevel, 0x00400000);
+    pedal.SetSlotValue(SlotHarmonicPitch, 0x00400000);
+    pedal.SetSlotValue(SlotDominantNoteCut, 1);
+    pedal.SetAssignments(AssignmentBytes({0x000A, 0xFFFF, std::nullopt, std::nullopt, 0xFFFE}));
+    StartEditor();
+    ConnectThroughMenu();
+    pedal.ClearMessages();
+    NewConsoleLines();
+
+    ClickRequest();
+
     EXPECT_EQ(pedal.Messages(), std::vector<sim::Bytes>{HexBytes("02 00")});
     const QStringList lines = NewConsoleLines();
     EXPECT_TRUE(lines.contains(
@@ -239,7 +269,7 @@ TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmHoldsTheWritesBack
     EXPECT_EQ(formFXsettings->cmbAssignRemote->currentText(), "Bypass");
     // The window shows the settings and keeps the values all the same.
     EXPECT_EQ(formFXsettings->dialInputLevel->angle(), 89);
-    EXPECT_EQ(paramInputLevel->value, 0x00402000u);
+    EXPECT_EQ(paramInputLevel->value, 0x00400000u);
     EXPECT_EQ(formFXsettings->cmbVariableWavePitch->currentText(), "0");
     EXPECT_EQ(paramHarmonicPitch->value, 0x00400000u);
     EXPECT_TRUE(formFXsettings->chkDominantNoteCut->isChecked());

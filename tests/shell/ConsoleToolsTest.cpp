@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "device/PedalLink.h"
 #include "app/ConsoleTools.h"
 #include "app/TformPrint.h"
 #include "device/Communication.h"
@@ -18,7 +19,7 @@ protected:
         EditorFixture::SetUp();
         pedal = &AddPedal();
         StartEditor();
-        ASSERT_EQ(Open_USB_Device_By_Serial_Number("QMK3TEST"), ftd::FT_OK);
+        ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QMK3TEST")), ftd::FT_OK);
         NewConsoleLines();
     }
     void SetRange(const QString& start, const QString& end) {
@@ -107,6 +108,7 @@ TEST_F(ConsoleTools, WholeEepromIsReadAndListedWithItsAddresses) {
 
 TEST_F(ConsoleTools, ReadThatFailsStillEndsTheAddressNumbering) {
     // A byte that is no decimal digit before the line end fails the decode.
+    SetRange("0", "1");
     pedal->ReplaceNextReply(sim::Bytes{'1', '\r', '\n', ';', '\r', '\n'});
     formPrint->btnReadEEPROM->click();
     EXPECT_EQ(dialogs->messages, QStringList{"'B' is not a valid integer value"});
@@ -127,8 +129,10 @@ TEST_F(ConsoleTools, SecondReadWhileOneIsRunningIsRefused) {
     QTimer::singleShot(0, formPrint, [] { formPrint->btnReadEEPROM->click(); });
     formPrint->btnReadEEPROM->click();
     EXPECT_EQ(Sent().size(), 1u);
-    EXPECT_EQ(NewConsoleLines(), (QStringList{"5", "0C00050005", "EEPROM read already running",
-                                              "num of bytes received: 1", "5:    2A"}));
+    EXPECT_EQ(NewConsoleLines(),
+              (QStringList{"5", "0C00050005",
+                           "EEPROM read not started: the EEPROM read is waiting for the pedal",
+                           "num of bytes received: 1", "5:    2A"}));
 }
 
 struct RefusedRange {

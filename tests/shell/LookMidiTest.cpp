@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <optional>
 
+#include "device/PedalLink.h"
 #include "app/EditorApp.h"
 #include "app/LookSettings.h"
 #include "app/TformMain.h"
@@ -190,7 +191,7 @@ TEST_P(MidiChannel, SendsItsMessageAndLogsBothLines) {
     const ChannelCase& c = GetParam();
     AddPedal();
     StartEditor();
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("QMK3TEST"), ftd::FT_OK);
+    ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QMK3TEST")), ftd::FT_OK);
     NewConsoleLines();
     Item(formMain->menuMIDIchannel, c.caption)->trigger();
     EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes(c.bytes)});
@@ -206,13 +207,13 @@ INSTANTIATE_TEST_SUITE_P(Channels, MidiChannel,
                                            ChannelCase{"16", "07 10"}),
                          [](const auto& info) { return std::string(info.param.caption); });
 
-TEST_F(Looks, MidiChannelWithoutPedalShowsTheDriverErrorAfterLogging) {
+TEST_F(Looks, MidiChannelWithoutPedalSaysNothingWasSent) {
     StartEditor();
     NewConsoleLines();
     Item(formMain->menuMIDIchannel, "5")->trigger();
     EXPECT_EQ(NewConsoleLines(), (QStringList{"Midi channel: 5", "0705"}));
-    ASSERT_EQ(dialogs->messages.size(), 1);
-    EXPECT_TRUE(dialogs->messages[0].startsWith("FT_Write")) << dialogs->messages[0].toStdString();
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(formMain->lblStatus->text(), "The pedal is not connected; nothing was sent.");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/EditorFixture.h"
 
+#include "device/PedalLink.h"
+
 #include <QCoreApplication>
 
 #include "app/EditorApp.h"
@@ -15,6 +17,7 @@ void EditorFixture::SetUp() {
     auto owned = std::make_unique<sim::VirtualPedalDriver>();
     driver = owned.get();
     ftd::InstallDriver(std::move(owned));
+    PedalLink::Instance().Reset();
     auto offline = std::make_unique<OfflineNetwork>();
     network = offline.get();
     platform::InstallNetwork(std::move(offline));

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <algorithm>
 
+#include "device/PedalLink.h"
 #include "app/TformMain.h"
 #include "device/D2XXUnit.h"
 #include "effects/TformNoteTrackingFilter.h"
@@ -15,7 +16,7 @@ protected:
         EditorFixture::SetUp();
         AddPedal("QM1");
         StartEditor();
-        ASSERT_EQ(Open_USB_Device_By_Serial_Number("QM1"), ftd::FT_OK);
+        ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QM1")), ftd::FT_OK);
         NewConsoleLines();
     }
     QCheckBox* Box(const char* name) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "device/PedalLink.h"
 #include "app/TformMain.h"
 #include "device/D2XXUnit.h"
 #include "effects/ParameterModel.h"
@@ -291,7 +292,7 @@ TEST_F(PresetLoad, ShowsTheFileLinesWhateverTheirLineEnds) {
 
 TEST_F(PresetLoad, ChangesNoParameterNoControlAndSendsNothing) {
     AddPedal("QM1");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("QM1"), ftd::FT_OK);
+    ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QM1")), ftd::FT_OK);
     formFXsettings->dialDry->setAngle(0);  // a live edit before the load
     std::uint32_t value = 0x100;
     for (const char* name : kSavedNames) SetValue(name, value++);

@@ -1,0 +1,17 @@
+#pragma once
+// The main window's Connection menu and Request button: finding, opening and
+// closing the pedal and asking it for its settings. The exchanges themselves
+// run through the link (device/); this side shows what they brought.
+
+class TformMain;
+
+void ScanDevices();
+// True when the device was opened (and is still open after the bootloader
+// handshake, which a Disconnect can interrupt).
+bool ConnectDevice();
+void DisconnectDevice();
+// Puts the main window and the settings window in the disconnected state.
+void ShowDisconnected();
+// Lets the main window follow the link: a pedal that went away, an operation
+// refused while another one waits.
+void FollowLink(TformMain& form);

@@ -1,0 +1,381 @@
+#include "device/PedalLink.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScopeGuard>
+#include <QTimer>
+#include <algorithm>
+
+#include "device/Communication.h"
+#include "device/D2XXUnit.h"
+#include "platform/Console.h"
+#include "platform/Dialogs.h"
+#include "platform/Time.h"
+
+using ftd::FT_OK;
+using ftd::FT_STATUS;
+
+namespace {
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+
+// Statuses after which the device cannot be used again without a new open.
+bool MeansGone(FT_STATUS status) {
+    return status == ftd::FT_IO_ERROR || status == ftd::FT_DEVICE_NOT_FOUND ||
+           status == ftd::FT_DEVICE_NOT_OPENED || status == ftd::FT_INVALID_HANDLE;
+}
+
+int Capped(int ms) {
+    const int cap = PedalLink::TimeoutCapMs();
+    return cap > 0 ? std::min(ms, cap) : ms;
+}
+
+}  // namespace
+
+int AnswerShape::MaxBytes() const {
+    switch (kind) {
+        case Kind::Lines:
+            // Up to three digits, CR and LF a line; the slack lets a stray
+            // longer value through to the decoder, which knows what it means.
+            return count * 8 + 64;
+        case Kind::Line:
+        case Kind::Bytes:
+            return count;
+    }
+    return count;
+}
+
+int AnswerLines(const QByteArray& bytes) {
+    return static_cast<int>(bytes.count(kCR));
+}
+
+AnswerProgress CheckAnswer(const AnswerShape& shape, QByteArray& received) {
+    switch (shape.kind) {
+        case AnswerShape::Kind::Lines: {
+            int lines = 0;
+            for (qsizetype i = 0; i < received.size(); ++i) {
+                if (received[i] != kCR || ++lines < shape.count) continue;
+                // The answer ends with its last CR and the LF after it; what
+                // follows is not part of it.
+                qsizetype end = i + 1;
+                if (end < received.size() && received[end] == kLF) ++end;
+                received.truncate(end);
+                return AnswerProgress::Whole;
+            }
+            break;
+        }
+        case AnswerShape::Kind::Line: {
+            const qsizetype lf = received.indexOf(kLF);
+            if (lf >= 0 && lf < shape.count) {
+                received.truncate(lf + 1);
+                return AnswerProgress::Whole;
+            }
+            break;
+        }
+        case AnswerShape::Kind::Bytes:
+            if (received.size() >= shape.count) {
+                received.truncate(shape.count);
+                return AnswerProgress::Whole;
+            }
+            break;
+    }
+    return received.size() >= shape.MaxBytes() ? AnswerProgress::TooLong : AnswerProgress::Partial;
+}
+
+PedalLink& PedalLink::Instance() {
+    static PedalLink* link = new PedalLink;
+    return *link;
+}
+
+int& PedalLink::TimeoutCapMs() {
+    static int cap = 0;
+    return cap;
+}
+
+void PedalLink::Reset() {
+    open_ = false;
+    busy_ = false;
+    cancelled_ = false;
+    busyWith_.clear();
+    held_.clear();
+    loop_ = nullptr;
+    ++generation_;
+}
+
+FT_STATUS PedalLink::Open(const QString& serialNumber) {
+    const FT_STATUS status = Open_USB_Device_By_Serial_Number(serialNumber);
+    if (status != FT_OK) return status;
+    open_ = true;
+    cancelled_ = false;
+    held_.clear();
+    SetFTBaudRate();
+    SetFTDataCharacteristics();
+    emit opened();
+    return status;
+}
+
+FT_STATUS PedalLink::Close() {
+    const FT_STATUS status = CloseFTDevice();
+    if (status != FT_OK) return status;
+    open_ = false;
+    held_.clear();
+    ++generation_;
+    if (loop_) loop_->quit();
+    emit closed(QString());
+    return status;
+}
+
+void PedalLink::Lose(const QString& label, FT_STATUS status) {
+    // Whatever is left of the handle is let go quietly: the user hears once
+    // why the pedal went, not once per call that failed on the way.
+    ftd::Driver().StopWatching(DeviceHandle);
+    ftd::Driver().Close(DeviceHandle);
+    open_ = false;
+    held_.clear();
+    ++generation_;
+    if (loop_) loop_->quit();
+    ConsolePrint(QStringLiteral("link lost: ") + FTErrorText(label, status));
+    emit closed(QStringLiteral("The pedal was disconnected (%1). Plug it in again, then use "
+                               "Scan and Connect.")
+                    .arg(FTErrorText(label, status)));
+}
+
+bool PedalLink::Failed(const QString& label, FT_STATUS status) {
+    if (status == FT_OK) return false;
+    if (MeansGone(status))
+        Lose(label, status);
+    else
+        ReportFTError(label, status);
+    return true;
+}
+
+void PedalLink::DropReceived() {
+    if (!open_) return;
+    Failed(QStringLiteral("FT_Purge RX"), ftd::Driver().Purge(DeviceHandle, ftd::FT_PURGE_RX));
+}
+
+bool PedalLink::Write(const PedalMessage& message, bool purgeTransmitFirst) {
+    if (purgeTransmitFirst &&
+        Failed(QStringLiteral("FT_Purge TX"), ftd::Driver().Purge(DeviceHandle, ftd::FT_PURGE_TX)))
+        return false;
+    // The hex text becomes bytes in the transmit buffer, as every message
+    // always has; a pair that is not hex ends the conversion, and the length
+    // sent is still half the text's.
+    const int n = std::min<int>(message.size(), static_cast<int>(kBufferSize));
+    HexTextToOutBuffer(message.hex, n);
+    std::uint32_t written = 0;
+    const FT_STATUS status =
+        ftd::Driver().Write(DeviceHandle, OutBuffer.data(), static_cast<std::uint32_t>(n), written);
+    if (Failed(QStringLiteral("FT_Write"), status)) return false;
+    return written == static_cast<std::uint32_t>(n);
+}
+
+bool PedalLink::RefuseIfBusy() {
+    if (!busy_) return false;
+    emit refused(QStringLiteral("Waiting for the pedal's answer to %1; try again in a moment.")
+                     .arg(busyWith_));
+    return true;
+}
+
+bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
+    if (cancelled_ || RefuseIfBusy()) return false;
+    if (!open_) {
+        emit refused(QStringLiteral("The pedal is not connected; nothing was sent."));
+        return false;
+    }
+    return Write(message, purgeTransmitFirst);
+}
+
+void PedalLink::WriteNow(std::uint16_t address, std::uint32_t value) {
+    const PedalMessage message = msg::ParameterWrite(address, value);
+    for (const QString& line : message.log) ConsolePrint(line);
+    Write(message, false);
+}
+
+void PedalLink::WriteParameter(std::uint16_t address, std::uint32_t value) {
+    if (!open_ || cancelled_) return;
+    if (!busy_) {
+        WriteNow(address, value);
+        return;
+    }
+    // Only the latest value of an address matters; it goes where it was last
+    // made, so the pedal sees the moves in the order the user made them.
+    held_.erase(std::remove_if(held_.begin(), held_.end(),
+                               [address](const auto& w) { return w.first == address; }),
+                held_.end());
+    held_.emplace_back(address, value);
+}
+
+bool PedalLink::HoldsWriteTo(std::uint16_t address) const {
+    return std::any_of(held_.begin(), held_.end(),
+                       [address](const auto& w) { return w.first == address; });
+}
+
+void PedalLink::FlushHeldWrites() {
+    auto held = std::move(held_);
+    held_.clear();
+    for (const auto& [address, value] : held) {
+        if (!open_) return;
+        WriteNow(address, value);
+    }
+}
+
+void PedalLink::CancelWaits() {
+    cancelled_ = true;
+    if (loop_) loop_->quit();
+}
+
+void PedalLink::Sleep(int ms) {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const int look = ftd::Driver().WatchForData(DeviceHandle, [&loop] { loop.quit(); });
+    const int wait = look < 0 ? ms : std::min(ms, look);
+    // Bytes may have come since the last look; the watch only reports new ones.
+    std::uint32_t waiting = 0;
+    if (ftd::Driver().GetQueueStatus(DeviceHandle, waiting) == FT_OK && waiting > 0) {
+        ftd::Driver().StopWatching(DeviceHandle);
+        return;
+    }
+    timer.start(std::max(wait, 0));
+    loop_ = &loop;
+    loop.exec();
+    loop_ = nullptr;
+    if (open_) ftd::Driver().StopWatching(DeviceHandle);
+}
+
+ExchangeResult PedalLink::Run(const Exchange& exchange) {
+    using Status = ExchangeResult::Status;
+    ExchangeResult result;
+    if (cancelled_) {
+        result.status = Status::Cancelled;
+        return result;
+    }
+    if (!open_) {
+        result.status = Status::NotOpen;
+        return result;
+    }
+    if (RefuseIfBusy()) {
+        result.status = Status::Busy;
+        return result;
+    }
+
+    busy_ = true;
+    busyWith_ = exchange.what;
+    emit busyChanged(true);
+    const unsigned generation = generation_;
+    const auto stillOpen = [&] { return open_ && generation == generation_; };
+    // However the exchange ends (an answer that does not decode throws), the
+    // link is free again and what was held goes out.
+    const auto finish = qScopeGuard([&] {
+        busy_ = false;
+        busyWith_.clear();
+        emit busyChanged(false);
+        if (stillOpen()) FlushHeldWrites();
+    });
+
+    // Whatever the pedal said before this exchange is not its answer.
+    DropReceived();
+    if (stillOpen() && Write(exchange.message, exchange.purgeTransmitFirst)) {
+        if (exchange.pauseBeforeReadMs > 0) platform::SleepMs(exchange.pauseBeforeReadMs);
+
+        QByteArray& received = result.answer;
+        QElapsedTimer quiet;
+        quiet.start();
+        int limit = Capped(exchange.firstByteTimeoutMs);
+        result.status = Status::NoAnswer;
+        for (;;) {
+            if (cancelled_) {
+                result.status = Status::Cancelled;
+                break;
+            }
+            if (!stillOpen()) {
+                result.status = Status::Closed;
+                break;
+            }
+            std::uint32_t waiting = 0;
+            if (Failed(QStringLiteral("FT_GetQueueStatus"),
+                       ftd::Driver().GetQueueStatus(DeviceHandle, waiting))) {
+                result.status = Status::Closed;
+                break;
+            }
+            if (waiting > 0) {
+                // Never more than a whole answer can hold, plus one byte to
+                // tell that it is too long: memory stays bounded whatever a
+                // device sends.
+                const int room = exchange.answer.MaxBytes() + 1 - static_cast<int>(received.size());
+                const std::uint32_t take =
+                    std::min<std::uint32_t>({waiting, static_cast<std::uint32_t>(std::max(room, 1)),
+                                             static_cast<std::uint32_t>(kBufferSize)});
+                std::uint32_t got = 0;
+                if (Failed(QStringLiteral("FT_Read"),
+                           ftd::Driver().Read(DeviceHandle, InBuffer.data(), take, got))) {
+                    result.status = Status::Closed;
+                    break;
+                }
+                if (got > 0) {
+                    received.append(reinterpret_cast<const char*>(InBuffer.data()),
+                                    static_cast<int>(got));
+                    quiet.restart();
+                    limit = Capped(exchange.inactivityTimeoutMs);
+                }
+                const AnswerProgress progress = CheckAnswer(exchange.answer, received);
+                if (progress == AnswerProgress::Whole) {
+                    result.status = Status::Whole;
+                    break;
+                }
+                if (progress == AnswerProgress::TooLong) {
+                    result.status = Status::TooLong;
+                    break;
+                }
+                continue;
+            }
+            const qint64 left = limit - quiet.elapsed();
+            if (left <= 0) {
+                result.status = received.isEmpty() ? Status::NoAnswer : Status::Incomplete;
+                break;
+            }
+            Sleep(static_cast<int>(left));
+        }
+    } else {
+        result.status = stillOpen() ? Status::WriteFailed : Status::Closed;
+    }
+
+    // A late or overlong rest of this answer must not become the next one's.
+    if (stillOpen()) DropReceived();
+    switch (result.status) {
+        case Status::NoAnswer:
+            result.problem = QStringLiteral("The pedal did not answer.");
+            break;
+        case Status::Incomplete:
+            if (exchange.answer.kind == AnswerShape::Kind::Lines)
+                result.problem =
+                    QStringLiteral("The pedal's answer was incomplete: %1 of %2 values.")
+                        .arg(AnswerLines(result.answer))
+                        .arg(exchange.answer.count);
+            else if (exchange.answer.kind == AnswerShape::Kind::Bytes)
+                result.problem =
+                    QStringLiteral("The pedal's answer was incomplete: %1 of %2 bytes.")
+                        .arg(result.answer.size())
+                        .arg(exchange.answer.count);
+            else
+                result.problem = QStringLiteral("The pedal's answer was incomplete.");
+            break;
+        case Status::TooLong:
+            result.problem = QStringLiteral(
+                                 "The pedal's answer was longer than any answer to %1 can be; it "
+                                 "was not used.")
+                                 .arg(exchange.what);
+            break;
+        default:
+            break;
+    }
+    if (!result.problem.isEmpty() && !result.answer.isEmpty())
+        ConsolePrint(QStringLiteral("received (not used): ") + BytesToHex(result.answer.left(64)) +
+                     (result.answer.size() > 64 ? QStringLiteral("...") : QString()));
+    if (result.whole() && exchange.onWhole) exchange.onWhole(result);
+    return result;
+}

@@ -1,0 +1,166 @@
+#pragma once
+// The link to the pedal: owns the open device and runs every exchange that
+// writes and then reads, one at a time.
+//
+// An exchange knows what its whole answer is (N decimal lines, one text line,
+// N bytes) and reads until it has it, however the USB bridge cuts it up,
+// waiting in the event loop (woken by the port, never spinning) for at most
+// a bounded time in which nothing arrives. The receive side is emptied before
+// and after each exchange, so nothing of one answer is ever read as another's.
+// While an exchange waits, a second one is refused and live parameter writes
+// are held (the latest value per address) until it ends.
+//
+// A driver error that means the device has gone (I/O error, unplugged)
+// closes the link at once and is reported by the lost() signal; the link never
+// opens a window itself.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "device/FtDriver.h"
+#include "device/PedalMessages.h"
+
+class QEventLoop;
+class QTimer;
+
+// What a whole answer looks like.
+struct AnswerShape {
+    enum class Kind { Lines, Line, Bytes };
+    Kind kind = Kind::Bytes;
+    int count = 0;  // lines (Lines), the longest line in bytes (Line), bytes (Bytes)
+
+    static AnswerShape LinesOf(int n) { return {Kind::Lines, n}; }
+    static AnswerShape TextLine(int maxBytes) { return {Kind::Line, maxBytes}; }
+    static AnswerShape BytesOf(int n) { return {Kind::Bytes, n}; }
+    // More than this many bytes cannot belong to a whole answer.
+    int MaxBytes() const;
+};
+
+// How long an answer may keep the link waiting with nothing arriving.
+constexpr int kAnswerTimeoutMs = 2000;
+
+struct ExchangeResult;
+
+struct Exchange {
+    QString what;  // names the operation in status lines ("Request")
+    PedalMessage message;
+    AnswerShape answer;
+    bool purgeTransmitFirst = false;
+    // A pause between the write and the first look for the answer.
+    int pauseBeforeReadMs = 0;
+    // How long the first byte may take, and then each following one.
+    int firstByteTimeoutMs = kAnswerTimeoutMs;
+    int inactivityTimeoutMs = kAnswerTimeoutMs;
+    // Runs on a whole answer before the exchange ends, while other exchanges
+    // are still refused and live writes still held: what it applies cannot be
+    // overtaken by a write made during the wait, nor overtake one. It may
+    // turn the result into a failure (status and problem).
+    std::function<void(ExchangeResult&)> onWhole;
+};
+
+struct ExchangeResult {
+    enum class Status {
+        Whole,        // answer holds exactly the whole answer
+        Busy,         // another exchange was running; nothing was sent
+        NotOpen,      // no device is open; nothing was sent
+        WriteFailed,  // the driver refused the write (its box has been shown)
+        NoAnswer,     // nothing came within the time
+        Incomplete,   // part of an answer came, then nothing more
+        TooLong,      // more came than a whole answer can hold
+        Closed,       // Disconnect, unplug or an I/O error ended the wait
+        Cancelled,    // the editor is quitting
+    };
+    Status status = Status::NotOpen;
+    QByteArray answer;  // the whole answer, or what came of it
+    // For the user when the exchange failed and nobody has told them yet
+    // (NoAnswer, Incomplete, TooLong); empty otherwise.
+    QString problem;
+
+    bool whole() const { return status == Status::Whole; }
+};
+
+class PedalLink : public QObject {
+    Q_OBJECT
+public:
+    // The one link of the editor.
+    static PedalLink& Instance();
+
+    bool IsOpen() const { return open_; }
+    bool IsBusy() const { return busy_; }
+    // What the running exchange is for (empty when none runs).
+    QString BusyWith() const { return busyWith_; }
+
+    // Opens the device with this serial number through the driver wrappers
+    // (whose error box reports a failure) and applies the link settings.
+    ftd::FT_STATUS Open(const QString& serialNumber);
+    // Disconnect: ends a running exchange and closes the device. A driver
+    // error of the close is shown and the link stays open.
+    ftd::FT_STATUS Close();
+
+    // True (and says so by refused()) while an exchange waits: operations
+    // check it before they ask the user anything.
+    bool RefuseIfBusy();
+    // Writes a message that has no answer. Refused (false) while an exchange
+    // runs or when nothing is open; false too when the write failed.
+    bool Send(const PedalMessage& message, bool purgeTransmitFirst = false);
+    // A live parameter write: sent now, or held while an exchange runs and
+    // sent when it ends (the latest value per address, in the order made).
+    void WriteParameter(std::uint16_t address, std::uint32_t value);
+    // Whether a write to this address is held for the end of the exchange.
+    bool HoldsWriteTo(std::uint16_t address) const;
+    // Writes the message and reads its whole answer.
+    ExchangeResult Run(const Exchange& exchange);
+
+    // Ends every wait at once and refuses new ones (the editor is closing).
+    void CancelWaits();
+    bool Cancelled() const { return cancelled_; }
+    // Tests: a fresh link (device closed, nothing held, not cancelled).
+    void Reset();
+
+    // When above 0, caps every exchange's time-outs (tests of a silent pedal
+    // need not wait seconds).
+    static int& TimeoutCapMs();
+
+signals:
+    void opened();
+    // The link closed: reason is empty after a Disconnect, otherwise it says
+    // why (the device vanished or failed).
+    void closed(const QString& reason);
+    void busyChanged(bool busy);
+    // An operation was refused because another one is waiting for the pedal.
+    void refused(const QString& text);
+
+private:
+    PedalLink() = default;
+    // Writes the hex text; a device that vanished closes the link.
+    bool Write(const PedalMessage& message, bool purgeTransmitFirst);
+    // A driver call failed with status: a device that has gone closes the
+    // link (true); any other failure is shown as the wrappers show them.
+    bool Failed(const QString& label, ftd::FT_STATUS status);
+    void Lose(const QString& label, ftd::FT_STATUS status);
+    void DropReceived();
+    void FlushHeldWrites();
+    void WriteNow(std::uint16_t address, std::uint32_t value);
+    // Sleeps in the event loop until bytes may have come, at most ms.
+    void Sleep(int ms);
+
+    bool open_ = false;
+    bool busy_ = false;
+    bool cancelled_ = false;
+    QString busyWith_;
+    // Bumped by every close, so a wait knows its device went away.
+    unsigned generation_ = 0;
+    QEventLoop* loop_ = nullptr;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> held_;
+};
+
+// Where the answer stands: whole (and cut to it), still coming, or too long.
+enum class AnswerProgress { Whole, Partial, TooLong };
+AnswerProgress CheckAnswer(const AnswerShape& shape, QByteArray& received);
+// The number of lines (carriage returns) in bytes.
+int AnswerLines(const QByteArray& bytes);
