@@ -20,6 +20,8 @@ namespace {
 constexpr int kLookMenuItems = 7;
 constexpr int kMidiChannels = 16;
 
+}  // namespace
+
 void ApplyRememberedLook() {
     const QString path = StyleFilePath();
     if (!QFileInfo::exists(path)) {
@@ -36,8 +38,6 @@ void ApplyRememberedLook() {
     }
     ApplyLook(index.value_or(0));
 }
-
-}  // namespace
 
 bool ApplyLook(int index) {
     const auto sheet = platform::FindResource(QStringLiteral("Style_") + QString::number(index));

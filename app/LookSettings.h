@@ -14,6 +14,9 @@ bool ApplyLook(int index);
 // The look index remembered in the text, or nothing when the text is not a
 // whole number.
 std::optional<int> LookIndexFromText(const QString& text);
+// Start-up: the look remembered in style.txt; Style_0 when there is none or
+// it holds no whole number, and the look in force when it names none.
+void ApplyRememberedLook();
 // Documents/VORKEL/style.txt.
 QString StyleFilePath();
 // Start-up: the look menu, the remembered look (Style_0 without a usable

@@ -1,6 +1,7 @@
 #include "library/ImpulseResponse.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 
 #include "device/Communication.h"
@@ -44,19 +45,70 @@ std::uint32_t IrSampleWord(const char* sample, int bytesPerSample) {
     return sign << 24 | std::uint32_t{top[2]} << 16 | std::uint32_t{top[1]} << 8 | top[0];
 }
 
-std::optional<QByteArray> RearrangedWav(const QByteArray& file) {
-    const qsizetype fmt = file.indexOf(QByteArrayLiteral("fmt "), kRiffHeaderBytes);
-    if (fmt < 0) return std::nullopt;
-    return file.left(kRiffHeaderBytes) + file.mid(fmt);
+namespace {
+
+// Four printable ASCII characters, as every chunk ID is.
+bool LooksLikeChunkId(const QByteArray& file, qint64 offset) {
+    if (offset < 0 || offset + 4 > file.size()) return false;
+    for (int i = 0; i < 4; ++i) {
+        const char c = file[static_cast<qsizetype>(offset + i)];
+        if (c < 0x20 || c > 0x7E) return false;
+    }
+    return true;
+}
+
+// The sub-format GUID of an extensible "fmt " chunk ends with these 14 bytes;
+// its first two bytes are the format code proper.
+const QByteArray kSubFormatTail =
+    QByteArrayLiteral("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71");
+constexpr std::uint32_t kFormatPcm = 1;
+constexpr std::uint32_t kFormatFloat = 3;
+constexpr std::uint32_t kFormatExtensible = 0xFFFE;
+constexpr qsizetype kPlainFmtBytes = 16;
+constexpr qsizetype kExtensibleFmtBytes = 40;
+
+}  // namespace
+
+WavChunks FindWavChunks(const QByteArray& file) {
+    WavChunks chunks;
+    qint64 offset = kRiffHeaderBytes;
+    while (offset + 8 <= file.size()) {
+        const QByteArray id = file.mid(static_cast<qsizetype>(offset), 4);
+        const std::uint32_t size = Little(file, static_cast<int>(offset + 4), 4);
+        const qint64 body = offset + 8;
+        const WavChunk chunk{id, size, static_cast<qsizetype>(body),
+                             static_cast<qsizetype>(std::min<qint64>(size, file.size() - body))};
+        if (id == "fmt " && !chunks.fmt) chunks.fmt = chunk;
+        if (id == "data" && !chunks.data) chunks.data = chunk;
+        qint64 next = body + size;
+        // An odd-sized chunk is followed by a pad byte. Some writers leave it
+        // out; their next chunk starts right after the data instead.
+        if ((size & 1) && !(LooksLikeChunkId(file, next) && !LooksLikeChunkId(file, next + 1)))
+            ++next;
+        offset = next;
+    }
+    return chunks;
 }
 
 std::optional<IrReading> ReadImpulseResponseFile(const QString& path,
                                                  const IrAlgorithm* algorithm) {
-    IrReading reading;
-    reading.fileName = QFileInfo(path).fileName();
+    const QString fileName = QFileInfo(path).fileName();
     ConsolePrint(path);
-    ConsolePrint(reading.fileName);
-    const QByteArray file = platform::ReadWholeFile(path);
+    ConsolePrint(fileName);
+    QByteArray file;
+    try {
+        file = platform::ReadWholeFile(path, kMaxImpulseResponseFileBytes);
+    } catch (const platform::FileTooLarge& error) {
+        platform::ShowMessage(error.message());
+        return std::nullopt;
+    }
+    return ReadImpulseResponse(fileName, file, algorithm);
+}
+
+std::optional<IrReading> ReadImpulseResponse(const QString& fileName, const QByteArray& file,
+                                             const IrAlgorithm* algorithm) {
+    IrReading reading;
+    reading.fileName = fileName;
     reading.size = file.size();
     ConsolePrint(QString::number(file.size()));
     ConsolePrint(BytesToHex(file));
@@ -71,30 +123,58 @@ std::optional<IrReading> ReadImpulseResponseFile(const QString& path,
     }
     ConsolePrint(QStringLiteral("ID: ") + QString::fromLatin1(file.left(4)));
     ConsolePrint(QStringLiteral("chunk size: ") + QString::number(Little(file, 4, 4)));
+    const auto notReadable = [&reading](const QString& why) {
+        platform::ShowMessage(QStringLiteral("%1 is not a WAV file the editor can read: %2.")
+                                  .arg(reading.fileName, why));
+        return std::nullopt;
+    };
+    if (!file.startsWith("RIFF") || file.mid(8, 4) != "WAVE")
+        return notReadable(QStringLiteral("it does not start with a RIFF WAVE header"));
 
-    const std::optional<QByteArray> wav = RearrangedWav(file);
-    if (!wav) {
+    const WavChunks chunks = FindWavChunks(file);
+    if (!chunks.fmt) return notReadable(QStringLiteral("it has no \"fmt \" chunk"));
+    const QByteArray fmt =
+        file.mid(chunks.fmt->body, std::min<qsizetype>(chunks.fmt->available, chunks.fmt->size));
+    if (fmt.size() < kPlainFmtBytes)
+        return notReadable(QStringLiteral("its \"fmt \" chunk holds %1 bytes, %2 are needed")
+                               .arg(fmt.size())
+                               .arg(kPlainFmtBytes));
+    ConsolePrint(QStringLiteral("Subchunk ID: ") + QString::fromLatin1(file.mid(12, 4)));
+    ConsolePrint(QStringLiteral("Subchink size: ") + QString::number(chunks.fmt->size));
+    const std::uint32_t format = Little(fmt, 0, 2);
+    ConsolePrint(QStringLiteral("Audio format: ") + QString::number(format));
+    ConsolePrint(QStringLiteral("Num_of_channels: ") + QString::number(Little(fmt, 2, 2)));
+    reading.sampleRate = Little(fmt, 4, 4);
+    ConsolePrint(QStringLiteral("Sample_Rate: ") + QString::number(reading.sampleRate));
+    ConsolePrint(QStringLiteral("Byte_Rate: ") + QString::number(Little(fmt, 8, 4)));
+    ConsolePrint(QStringLiteral("Block align: ") + QString::number(Little(fmt, 12, 2)));
+    reading.bitsPerSample = Little(fmt, 14, 2);
+    ConsolePrint(QStringLiteral("Bits_per_sample: ") + QString::number(reading.bitsPerSample));
+
+    // The samples become the image's integer words as they are; any other
+    // coding would be loaded as noise.
+    std::uint32_t coding = format;
+    if (format == kFormatExtensible)
+        coding = fmt.size() >= kExtensibleFmtBytes && fmt.mid(26, 14) == kSubFormatTail
+                     ? Little(fmt, 24, 2)
+                     : 0;
+    if (coding == kFormatFloat) {
         platform::ShowMessage(
-            QStringLiteral("%1 is not a WAV file the editor can read: it has no \"fmt \" chunk.")
+            QStringLiteral("%1 holds floating-point samples; the editor reads only integer (PCM) "
+                           "WAV files of 24 or 32 bits.")
                 .arg(reading.fileName));
         return std::nullopt;
     }
-    if (wav->size() < kHeaderBytes) {
-        platform::ShowMessage(tooShort);
+    if (coding != kFormatPcm) {
+        platform::ShowMessage(
+            QStringLiteral("%1 is not an integer (PCM) WAV file; the editor reads only those, of "
+                           "24 or 32 bits.")
+                .arg(reading.fileName));
         return std::nullopt;
     }
-    ConsolePrint(QStringLiteral("Subchunk ID: ") + QString::fromLatin1(file.mid(12, 4)));
-    ConsolePrint(QStringLiteral("Subchink size: ") + QString::number(Little(*wav, 16, 4)));
-    ConsolePrint(QStringLiteral("Audio format: ") + QString::number(Little(*wav, 20, 2)));
-    ConsolePrint(QStringLiteral("Num_of_channels: ") + QString::number(Little(*wav, 22, 2)));
-    reading.sampleRate = Little(*wav, 24, 4);
-    ConsolePrint(QStringLiteral("Sample_Rate: ") + QString::number(reading.sampleRate));
-    ConsolePrint(QStringLiteral("Byte_Rate: ") + QString::number(Little(*wav, 28, 4)));
-    ConsolePrint(QStringLiteral("Block align: ") + QString::number(Little(*wav, 32, 2)));
-    reading.bitsPerSample = Little(*wav, 34, 2);
-    ConsolePrint(QStringLiteral("Bits_per_sample: ") + QString::number(reading.bitsPerSample));
-    ConsolePrint(QStringLiteral("subchunk2size: ") + QString::number(Little(*wav, 40, 4)));
-    const QByteArray audio = wav->mid(kHeaderBytes);
+    if (!chunks.data) return notReadable(QStringLiteral("it has no \"data\" chunk"));
+    ConsolePrint(QStringLiteral("subchunk2size: ") + QString::number(chunks.data->size));
+    const QByteArray audio = file.mid(chunks.data->body, chunks.data->available);
     ConsolePrint(QStringLiteral("Audio data: ") + BytesToHex(audio));
 
     const int wanted = algorithm ? algorithm->samples : 0;

@@ -26,11 +26,24 @@ const IrAlgorithm* FindIrAlgorithm(const QString& displayName);
 // bits of the sample, sign-extended to 32.
 std::uint32_t IrSampleWord(const char* sample, int bytesPerSample);
 
-// Where the WAV fields are read from: the 12-byte RIFF header joined to the
-// file from its "fmt " chunk on, so that chunks before "fmt " are skipped. The
-// chunk ID is looked for only at whole bytes after the RIFF header. Nothing
-// when the file has no "fmt " chunk.
-std::optional<QByteArray> RearrangedWav(const QByteArray& file);
+// An impulse-response file is a few kilobytes; anything beyond this is
+// refused unread.
+constexpr qint64 kMaxImpulseResponseFileBytes = 16 * 1024 * 1024;
+
+// One chunk of a RIFF file as its header tells it.
+struct WavChunk {
+    QByteArray id;
+    std::uint32_t size = 0;   // as the header says
+    qsizetype body = 0;       // offset of the first byte after the header
+    qsizetype available = 0;  // bytes of the body that the file holds
+};
+struct WavChunks {
+    std::optional<WavChunk> fmt;   // the first "fmt " chunk
+    std::optional<WavChunk> data;  // the first "data" chunk
+};
+// Follows the chunks from the end of the 12-byte RIFF header, each one's size
+// leading to the next, until the file ends.
+WavChunks FindWavChunks(const QByteArray& file);
 
 struct IrReading {
     QString fileName;
@@ -42,9 +55,15 @@ struct IrReading {
 
 // Reads the WAV file at path, logging every header field and sample, and
 // converts the first samples the algorithm needs (none when algorithm is
-// nullptr). A file that cannot be used (too short, no "fmt " chunk, too few
-// samples of 24 or 32 bits) is explained in a message box and gives nothing.
+// nullptr). The fields come from the "fmt " chunk and the samples from the
+// "data" chunk, wherever they are. A file that cannot be used (larger than
+// kMaxImpulseResponseFileBytes, too short, no "fmt " or "data" chunk, samples
+// that are not integers, too few samples of 24 or 32 bits) is explained in a
+// message box and gives nothing.
 std::optional<IrReading> ReadImpulseResponseFile(const QString& path, const IrAlgorithm* algorithm);
+// The same for a file's bytes already read; fileName names it in messages.
+std::optional<IrReading> ReadImpulseResponse(const QString& fileName, const QByteArray& file,
+                                             const IrAlgorithm* algorithm);
 
 // imageText with irText in place of the algorithm's region (irText alone for
 // an algorithm without one); nothing when the image is too short to hold the

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "device/Communication.h"
 #include "library/Catalogue.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -39,6 +40,24 @@ QStringList TextFileLines(const QByteArray& bytes) {
     return SplitResourceLines(platform::DecodeText(bytes));
 }
 
+std::optional<PresetValues> PresetValuesFromFile(const QByteArray& bytes) {
+    const QStringList lines = TextFileLines(bytes);
+    if (lines.size() != static_cast<qsizetype>(PresetFieldCount)) return std::nullopt;
+    PresetValues values{};
+    for (std::size_t k = 0; k < PresetFieldCount; ++k) {
+        const QString& line = lines[static_cast<qsizetype>(k)];
+        if (line.size() != 8) return std::nullopt;
+        std::uint32_t value = 0;
+        for (QChar c : line) {
+            const int digit = HexDigitValue(c);
+            if (digit < 0) return std::nullopt;
+            value = value << 4 | static_cast<std::uint32_t>(digit);
+        }
+        values[k] = value;
+    }
+    return values;
+}
+
 void SavePresetWithDialog(const QString& text) {
     // A folder that cannot be created ends the command before the dialog opens.
     platform::CreateFolder(PresetFolder());
@@ -61,7 +80,7 @@ QString LoadPresetWithDialog() {
     if (!path) return {};
     QStringList lines;
     try {
-        lines = TextFileLines(platform::ReadWholeFile(*path));
+        lines = TextFileLines(platform::ReadWholeFile(*path, kMaxPresetFileBytes));
     } catch (const platform::EditorError& error) {
         platform::ShowMessage(QStringLiteral("Error loading file: ") + error.message());
         return {};

@@ -71,6 +71,32 @@ QByteArray ReadWholeFile(const QString& path) {
     return file.readAll();
 }
 
+QString ByteSizeText(qint64 bytes) {
+    constexpr qint64 kKiB = 1024;
+    constexpr qint64 kMiB = 1024 * kKiB;
+    if (bytes > 0 && bytes % kMiB == 0) return QStringLiteral("%1 MiB").arg(bytes / kMiB);
+    if (bytes > 0 && bytes % kKiB == 0) return QStringLiteral("%1 KiB").arg(bytes / kKiB);
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+FileTooLarge::FileTooLarge(const QString& path, qint64 size, qint64 limit)
+    : EditorError(QStringLiteral("\"%1\" is too large: it holds %2 bytes, more than the %3 "
+                                 "such a file may have. Nothing was read from it.")
+                      .arg(QDir::toNativeSeparators(path))
+                      .arg(size)
+                      .arg(ByteSizeText(limit))) {}
+
+QByteArray ReadWholeFile(const QString& path, qint64 maxBytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EditorError(QStringLiteral("Cannot open file \"%1\". %2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (file.size() > maxBytes) throw FileTooLarge(path, file.size(), maxBytes);
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes) throw FileTooLarge(path, bytes.size(), maxBytes);
+    return bytes;
+}
+
 QString DecodeText(const QByteArray& bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {

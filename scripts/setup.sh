@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the editor needs to build, run and test,
-# but only those that are missing. Safe to run again.
+# but only those that are missing. Safe to run again. "scripts/setup.sh fuzz"
+# adds clang and its libFuzzer runtime for the fuzz targets.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   desktop-file-utils appstream dpkg-dev file
   fonts-liberation fonts-dejavu-core
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

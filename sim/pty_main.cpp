@@ -21,7 +21,7 @@
 #include <cstring>
 #include <string>
 
-#include "sim/VirtualPedal.h"
+#include "sim/PtyFrontEnd.h"
 
 namespace {
 
@@ -33,75 +33,6 @@ void OnStopSignal(int) {
 }
 void OnBootSignal(int) {
     bootRequested = 1;
-}
-
-struct Options {
-    bool bootloader = false;
-    bool bootOnSync = false;
-    int firmwareVersion = -1;
-    std::string link;
-    bool paced = false;
-    bool verbose = false;
-};
-
-void PrintUsage(std::FILE* to) {
-    std::fprintf(
-        to,
-        "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
-        "                         [--link PATH] [--paced] [--verbose]\n"
-        "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
-        "  --bootloader          start in the microcontroller's ROM bootloader\n"
-        "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
-        "  --firmware-version N  firmware version the pedal reports (0..255)\n"
-        "  --link PATH           also make PATH a symbolic link to the terminal\n"
-        "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
-        "  --verbose             log every write received on standard error\n"
-        "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
-}
-
-// Returns false (after saying why) when the command line is not usable.
-bool ParseOptions(int argc, char** argv, Options& options, bool& help) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "quendle-pedal-sim: %s needs a value\n", name);
-                return nullptr;
-            }
-            return argv[++i];
-        };
-        if (arg == "--bootloader") {
-            options.bootloader = true;
-        } else if (arg == "--boot-on-sync") {
-            options.bootOnSync = true;
-        } else if (arg == "--paced") {
-            options.paced = true;
-        } else if (arg == "--verbose") {
-            options.verbose = true;
-        } else if (arg == "--help" || arg == "-h") {
-            help = true;
-        } else if (arg == "--link") {
-            const char* path = value("--link");
-            if (!path) return false;
-            options.link = path;
-        } else if (arg == "--firmware-version") {
-            const char* text = value("--firmware-version");
-            if (!text) return false;
-            char* end = nullptr;
-            errno = 0;
-            const long version = std::strtol(text, &end, 0);
-            if (errno != 0 || end == text || *end != '\0' || version < 0 || version > 255) {
-                std::fprintf(stderr, "quendle-pedal-sim: firmware version must be 0..255, not %s\n",
-                             text);
-                return false;
-            }
-            options.firmwareVersion = static_cast<int>(version);
-        } else {
-            std::fprintf(stderr, "quendle-pedal-sim: unknown option %s\n", arg.c_str());
-            return false;
-        }
-    }
-    return true;
 }
 
 // Raw 8N1 at 115,200 baud, so that no byte (CR, XON/XOFF, DEL, ...) is
@@ -139,14 +70,14 @@ void LogBytes(const char* label, const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
+    sim::PtyOptions options;
     bool help = false;
-    if (!ParseOptions(argc, argv, options, help)) {
-        PrintUsage(stderr);
+    if (!sim::ParsePtyOptions(argc, argv, options, help)) {
+        sim::PrintPtyUsage(stderr);
         return 2;
     }
     if (help) {
-        PrintUsage(stdout);
+        sim::PrintPtyUsage(stdout);
         return 0;
     }
 
@@ -182,18 +113,12 @@ int main(int argc, char** argv) {
     }
     InstallSignals();
 
-    sim::VirtualPedal pedal;
-    pedal.SetStreamFraming(true);
-    pedal.SetWirePaced(options.paced);
-    pedal.SetBootOnSync(options.bootOnSync);
-    if (options.firmwareVersion >= 0)
-        pedal.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
-    if (options.bootloader) pedal.EnterBootloader();
+    sim::PtyFrontEnd frontEnd(options);
+    sim::VirtualPedal& pedal = frontEnd.Pedal();
 
     std::printf("%s\n", slavePath.c_str());
     std::fflush(stdout);
 
-    sim::Bytes outbox;
     std::uint8_t buffer[4096];
     int status = 0;
     while (!stopRequested) {
@@ -202,13 +127,9 @@ int main(int argc, char** argv) {
             pedal.EnterBootloader();
             if (options.verbose) std::fprintf(stderr, "reset into the bootloader\n");
         }
-        const sim::Bytes ready = pedal.TakeAll();
-        outbox.insert(outbox.end(), ready.begin(), ready.end());
-
-        pollfd fd{master, static_cast<short>(POLLIN | (outbox.empty() ? 0 : POLLOUT)), 0};
-        // Timed delivery needs a short turn; otherwise sleep until a byte comes.
-        const int timeoutMs = pedal.HasUndelivered() ? 1 : 200;
-        const int polled = poll(&fd, 1, timeoutMs);
+        pollfd fd{master, static_cast<short>(POLLIN | (frontEnd.Outbox().empty() ? 0 : POLLOUT)),
+                  0};
+        const int polled = poll(&fd, 1, frontEnd.WaitMs());
         if (polled < 0) {
             if (errno == EINTR) continue;
             std::perror("quendle-pedal-sim: poll");
@@ -219,16 +140,17 @@ int main(int argc, char** argv) {
             const ssize_t n = read(master, buffer, sizeof buffer);
             if (n > 0) {
                 if (options.verbose) LogBytes("received", buffer, static_cast<std::size_t>(n));
-                pedal.Receive(buffer, static_cast<std::size_t>(n));
+                frontEnd.Received(buffer, static_cast<std::size_t>(n));
             }
         } else if (fd.revents & (POLLHUP | POLLERR)) {
             usleep(10000);  // nobody on the other side; do not spin
         }
+        const sim::Bytes& outbox = frontEnd.Outbox();
         if (!outbox.empty()) {
             const ssize_t n = write(master, outbox.data(), outbox.size());
             if (n > 0) {
                 if (options.verbose) LogBytes("sent", outbox.data(), static_cast<std::size_t>(n));
-                outbox.erase(outbox.begin(), outbox.begin() + n);
+                frontEnd.Written(static_cast<std::size_t>(n));
             }
         }
         if (pedal.Unplugged()) {

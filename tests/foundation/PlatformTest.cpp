@@ -43,6 +43,26 @@ TEST_F(Platform, AtomicWriteReplacesAWholeFileAndKeepsItOnFailure) {
     EXPECT_EQ(platform::ReadWholeFile(path), QByteArray("new"));
 }
 
+TEST_F(Platform, BoundedReadRefusesALargerFileBeforeReadingIt) {
+    const QString path = documents.filePath("ten.txt");
+    platform::WriteFileAtomically(path, "0123456789");
+    EXPECT_EQ(platform::ReadWholeFile(path, 10), QByteArray("0123456789"));
+    try {
+        platform::ReadWholeFile(path, 9);
+        ADD_FAILURE() << "a file larger than the limit was read";
+    } catch (const platform::FileTooLarge& e) {
+        EXPECT_TRUE(
+            e.message().contains("ten.txt\" is too large: it holds 10 bytes, more than "
+                                 "the 9 bytes"))
+            << e.message().toStdString();
+    }
+    // A device reports no size and never ends: the read stops one byte past
+    // the limit.
+    EXPECT_THROW(platform::ReadWholeFile("/dev/zero", 64 * 1024), platform::FileTooLarge);
+    EXPECT_THROW(platform::ReadWholeFile(documents.filePath("missing.txt"), 10),
+                 platform::EditorError);
+}
+
 TEST(DecodeText, ReadsUtf8WithOrWithoutMarkAndFallsBackToTheSystemCodePage) {
     EXPECT_EQ(platform::DecodeText("3"), "3");
     EXPECT_EQ(platform::DecodeText("\xEF\xBB\xBF"

@@ -41,14 +41,36 @@ struct Chunk {
     QByteArray data;
 };
 
+// A RIFF WAVE file of these chunks, each padded to an even length.
+QByteArray Riff(const std::vector<Chunk>& chunks) {
+    QByteArray body = "WAVE";
+    for (const Chunk& c : chunks) {
+        body += c.id + Le(static_cast<std::uint32_t>(c.data.size()), 4) + c.data;
+        if (c.data.size() % 2) body += '\0';
+    }
+    return "RIFF" + Le(static_cast<std::uint32_t>(body.size()), 4) + body;
+}
+
+// The 16 bytes of a plain "fmt " chunk, mono at 48 kHz.
+QByteArray Fmt(int bits, int format = 1) {
+    const int blockAlign = bits / 8;
+    return Le(format, 2) + Le(1, 2) + Le(48000, 4) + Le(48000 * blockAlign, 4) + Le(blockAlign, 2) +
+           Le(bits, 2);
+}
+
+// The 40 bytes of an extensible "fmt " chunk whose sub-format is `format`.
+QByteArray ExtensibleFmt(int bits, int format) {
+    return Fmt(bits, 0xFFFE) + Le(22, 2) + Le(bits, 2) + Le(4, 4) + Le(format, 2) +
+           QByteArray::fromHex("000000001000800000AA00389B71");
+}
+
 // A canonical mono WAV file, with any chunks placed between the RIFF header
-// and "fmt ".
+// and "fmt " (written without the pad byte after an odd-sized one, as some
+// writers do).
 QByteArray Wav(int bits, const QByteArray& samples, const std::vector<Chunk>& before = {}) {
     QByteArray body = "WAVE";
     for (const Chunk& c : before) body += c.id + Le(c.data.size(), 4) + c.data;
-    const int blockAlign = bits / 8;
-    body += "fmt " + Le(16, 4) + Le(1, 2) + Le(1, 2) + Le(48000, 4) + Le(48000 * blockAlign, 4) +
-            Le(blockAlign, 2) + Le(bits, 2);
+    body += "fmt " + Le(16, 4) + Fmt(bits);
     body += "data" + Le(samples.size(), 4) + samples;
     return "RIFF" + Le(body.size(), 4) + body;
 }
@@ -89,16 +111,34 @@ TEST(IrSampleWord, KeepsTheTop24BitsSignExtended) {
             << Hex(c.sample).toStdString();
 }
 
-TEST(RearrangedWav, FindsTheFmtChunkOnlyAtWholeBytes) {
+TEST(FindWavChunks, FollowsTheChunkSizesOnly) {
     // 16 66 D7 42 05 reads "1666D74205" in hex: the digits of "fmt " across bytes.
     const QByteArray straddle = QByteArray::fromHex("1666D74205000000");
     ASSERT_TRUE(Hex(straddle).contains("666D7420"));
-    const QByteArray riff = QByteArray("RIFF") + Le(100, 4) + "WAVE";
-    const QByteArray fmt = QByteArray("fmt ") + Le(16, 4) + QByteArray(16, '\x01');
+    const QByteArray fmt = Fmt(24);
+    const QByteArray samples = Samples(24, 5);
 
-    EXPECT_FALSE(RearrangedWav(riff + "JUNK" + Le(8, 4) + straddle));
-    EXPECT_EQ(RearrangedWav(riff + "JUNK" + Le(8, 4) + straddle + fmt), riff + fmt);
-    EXPECT_EQ(RearrangedWav(riff + fmt), riff + fmt);
+    // "fmt " and "data" inside another chunk's data are not chunks.
+    const auto inside = FindWavChunks(Riff({{"JUNK", straddle + "data" + Le(4, 4) + "abcd"}}));
+    EXPECT_FALSE(inside.fmt);
+    EXPECT_FALSE(inside.data);
+
+    const QByteArray file = Riff({{"JUNK", "odd"},
+                                  {"fmt ", ExtensibleFmt(24, 1)},
+                                  {"fact", Le(5, 4)},
+                                  {"data", samples},
+                                  {"LIST", "INFOxyz"}});
+    const auto chunks = FindWavChunks(file);
+    ASSERT_TRUE(chunks.fmt && chunks.data);
+    EXPECT_EQ(file.mid(chunks.fmt->body, chunks.fmt->size), ExtensibleFmt(24, 1));
+    EXPECT_EQ(file.mid(chunks.data->body, chunks.data->available), samples);
+
+    // A data chunk that claims more than the file holds ends with the file.
+    const QByteArray cut = Riff({{"fmt ", fmt}}) + "data" + Le(1000, 4) + samples;
+    const auto cutChunks = FindWavChunks(cut);
+    ASSERT_TRUE(cutChunks.data);
+    EXPECT_EQ(cutChunks.data->size, 1000u);
+    EXPECT_EQ(cut.mid(cutChunks.data->body, cutChunks.data->available), samples);
 }
 
 // The four impulse-response images are not shipped: the fixture registers
@@ -266,6 +306,41 @@ TEST_F(IrLoad, AMissingOrShortImageLeavesTheIrImageTextAlone) {
     EXPECT_EQ(IrImageText, "previous");
 }
 
+// The common extensible form: a 40-byte "fmt " chunk and a "fact" chunk
+// before the data. Its samples are the same as a plain file's.
+TEST_F(IrLoad, AnExtensibleFileGivesTheSameImpulseResponseAsAPlainOne) {
+    const QByteArray samples = Samples(24, 882, QByteArray::fromHex("000080"));
+    Load("Cab Sim 1", Save("plain.wav", Wav(24, samples)));
+    const QString plain = IrImageText;
+    IrImageText = "previous";
+
+    const QByteArray file =
+        Riff({{"fmt ", ExtensibleFmt(24, 1)}, {"fact", Le(882, 4)}, {"data", samples}});
+    const QStringList lines = Load("Cab Sim 1", Save("extensible.wav", file));
+    EXPECT_EQ(IrImageText, plain);
+    EXPECT_TRUE(lines.contains("Audio format: 65534"));
+    EXPECT_TRUE(lines.contains("Audio data: " + Hex(samples)));
+    EXPECT_EQ(lines[LineStarting(lines, "irdata swapped endianess: ") - 882], "FF800000");
+    EXPECT_EQ(dialogs->messages.last(), Summary("extensible.wav", file.size(), 24));
+}
+
+// A file far too large for an impulse response is refused before any of it
+// is read (a sparse file: it takes no room on the disk).
+TEST_F(IrLoad, AFileLargerThan16MiBIsRefusedUnread) {
+    const QString path = documents.filePath("huge.wav");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(Wav(24, Samples(24, 882)));
+    ASSERT_TRUE(file.resize(kMaxImpulseResponseFileBytes + 1));
+    file.close();
+
+    EXPECT_EQ(Load("Cab Sim 1", path), (QStringList{path, "huge.wav"}));
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_TRUE(dialogs->messages[0].contains("huge.wav\" is too large"));
+    EXPECT_TRUE(dialogs->messages[0].contains("16 MiB")) << dialogs->messages[0].toStdString();
+    EXPECT_EQ(IrImageText, "previous");
+}
+
 struct BrokenCase {
     const char* name;
     QByteArray bytes;
@@ -294,6 +369,11 @@ const QByteArray kHeaderOnly = Wav(24, {});
 const char* const kTooShort = "%1.wav is too short to be a WAV file: its header needs 44 bytes.";
 const char* const kNoFmt =
     "%1.wav is not a WAV file the editor can read: it has no \"fmt \" chunk.";
+const char* const kFloat =
+    "%1.wav holds floating-point samples; the editor reads only integer (PCM) WAV files of 24 or "
+    "32 bits.";
+const char* const kNotPcm =
+    "%1.wav is not an integer (PCM) WAV file; the editor reads only those, of 24 or 32 bits.";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, IrBroken,
@@ -307,9 +387,42 @@ INSTANTIATE_TEST_SUITE_P(
                    QByteArray(kHeaderOnly)
                        .replace("fmt " + Le(16, 4), QByteArray::fromHex("1666D74205000000")),
                    "Cab Sim 1", kNoFmt, "^chunk size: "},
-        // "fmt " so near the end that its header is cut off.
-        BrokenCase{"fmtAtEnd", kHeaderOnly.left(12) + QByteArray(40, 'x') + "fmt " + Le(16, 4), "",
-                   kTooShort, "^chunk size: "},
+        // "fmt " inside another chunk's data is no chunk.
+        BrokenCase{"fmtInside", kHeaderOnly.left(12) + QByteArray(40, 'x') + "fmt " + Le(16, 4), "",
+                   kNoFmt, "^chunk size: "},
+        BrokenCase{"notRiff", QByteArray(kHeaderOnly).replace("WAVE", "AVI "), "Cab Sim 1",
+                   "%1.wav is not a WAV file the editor can read: it does not start with a RIFF "
+                   "WAVE header.",
+                   "^chunk size: "},
+        BrokenCase{"fmtShort", Riff({{"fmt ", Fmt(24).left(14)}, {"data", Samples(24, 882)}}),
+                   "Cab Sim 1",
+                   "%1.wav is not a WAV file the editor can read: its \"fmt \" chunk holds 14 "
+                   "bytes, 16 are needed.",
+                   "^chunk size: "},
+        BrokenCase{"noDataChunk", Riff({{"fmt ", Fmt(24)}, {"LIST", Samples(24, 882)}}),
+                   "Cab Sim 1",
+                   "%1.wav is not a WAV file the editor can read: it has no \"data\" chunk.",
+                   "^Bits_per_sample: 24$"},
+        // Header bytes must never become samples: the samples end with the
+        // data chunk, not with the file.
+        BrokenCase{"dataThenList",
+                   Riff({{"fmt ", Fmt(24)}, {"data", Samples(24, 881)}, {"LIST", Samples(24, 9)}}),
+                   "Cab Sim 1", "%1.wav holds only 881 samples; \"Cab Sim 1\" needs 882.",
+                   "^irdata: "},
+        BrokenCase{"float32", Riff({{"fmt ", Fmt(32, 3)}, {"data", Samples(32, 882)}}), "Cab Sim 1",
+                   kFloat, "^Bits_per_sample: 32$"},
+        BrokenCase{"extensibleFloat",
+                   Riff({{"fmt ", ExtensibleFmt(32, 3)},
+                         {"fact", Le(882, 4)},
+                         {"data", Samples(32, 882)}}),
+                   "Cab Sim 1", kFloat, "^Bits_per_sample: 32$"},
+        BrokenCase{"adpcm", Riff({{"fmt ", Fmt(24, 2)}, {"data", Samples(24, 882)}}), "", kNotPcm,
+                   "^Bits_per_sample: 24$"},
+        // An extensible header whose sub-format is not one of the standard ones.
+        BrokenCase{
+            "extensibleOther",
+            Riff({{"fmt ", ExtensibleFmt(24, 1).left(39) + "x"}, {"data", Samples(24, 882)}}),
+            "Cab Sim 1", kNotPcm, "^Bits_per_sample: 24$"},
         BrokenCase{"short24", Wav(24, Samples(24, 881) + "\x01\x02"), "Cab Sim 1",
                    "%1.wav holds only 881 samples; \"Cab Sim 1\" needs 882.", "^irdata: "},
         BrokenCase{"short32", Wav(32, Samples(32, 911)), "Plain Cab Sim",

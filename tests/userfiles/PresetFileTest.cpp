@@ -323,4 +323,50 @@ TEST_F(PresetLoad, UnreadableFileIsExplainedAndLogsAnEmptyLine) {
     EXPECT_TRUE(dialogs->messages[0].contains("gone.txt")) << dialogs->messages[0].toStdString();
 }
 
+// A file far larger than a preset (a sparse one: it takes no room on the
+// disk) is refused before it is read; one at the limit is still shown.
+TEST_F(PresetLoad, AFileLargerThan64KiBIsRefusedUnreadAndChangesNothing) {
+    const QString path = Folder() + "/huge.txt";
+    PresetValues values{};
+    values.fill(0x00400000);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(PresetFileBytes(PresetText(values)));
+    ASSERT_TRUE(file.resize(kMaxPresetFileBytes + 1));
+    file.close();
+    const auto parameters = ParameterValues();
+
+    EXPECT_EQ(Load(path), QStringList{""});
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_TRUE(dialogs->messages[0].startsWith("Error loading file: "));
+    EXPECT_TRUE(dialogs->messages[0].contains("huge.txt\" is too large"));
+    EXPECT_TRUE(dialogs->messages[0].contains("64 KiB")) << dialogs->messages[0].toStdString();
+    EXPECT_EQ(ParameterValues(), parameters);
+
+    // The zeros that fill the file up to the limit extend its last line.
+    ASSERT_TRUE(QFile::resize(path, kMaxPresetFileBytes));
+    EXPECT_EQ(Load(path).mid(0, 12), PresetText(values).split('\r').mid(0, 12));
+    EXPECT_EQ(dialogs->messages.last(), "File loaded successfully: " + path);
+}
+
+TEST(PresetValuesFromFile, TakesThirteenFieldsOfEightHexDigitsOnly) {
+    PresetValues values{};
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = 0x0ABCDEF0u + k;
+    const QByteArray saved = PresetFileBytes(PresetText(values));
+    EXPECT_EQ(PresetValuesFromFile(saved), values);
+    EXPECT_EQ(PresetValuesFromFile(saved.mid(3).toLower().replace('\r', "\r\n") + "\r\n"), values);
+
+    const QByteArray refused[] = {
+        {},
+        saved.left(saved.size() - 9),                      // twelve fields
+        saved + "\r00000000",                              // fourteen
+        QByteArray(saved).replace("0ABCDEF0", "ABCDEF0"),  // seven digits
+        QByteArray(saved).replace("0ABCDEF0", "0ABCDEFG"),
+        QByteArray(saved).replace("0ABCDEF0", " ABCDEF0"),
+        QByteArray(saved).replace("0ABCDEF0", "+ABCDEF0"),
+    };
+    for (const QByteArray& bytes : refused)
+        EXPECT_FALSE(PresetValuesFromFile(bytes)) << bytes.toStdString();
+}
+
 }  // namespace

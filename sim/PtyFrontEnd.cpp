@@ -1,0 +1,97 @@
+#include "sim/PtyFrontEnd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace sim {
+
+void PrintPtyUsage(std::FILE* to) {
+    std::fprintf(
+        to,
+        "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
+        "                         [--link PATH] [--paced] [--verbose]\n"
+        "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
+        "  --bootloader          start in the microcontroller's ROM bootloader\n"
+        "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
+        "  --firmware-version N  firmware version the pedal reports (0..255)\n"
+        "  --link PATH           also make PATH a symbolic link to the terminal\n"
+        "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
+        "  --verbose             log every write received on standard error\n"
+        "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
+}
+
+bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "quendle-pedal-sim: %s needs a value\n", name);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (arg == "--bootloader") {
+            options.bootloader = true;
+        } else if (arg == "--boot-on-sync") {
+            options.bootOnSync = true;
+        } else if (arg == "--paced") {
+            options.paced = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "--link") {
+            const char* path = value("--link");
+            if (!path) return false;
+            options.link = path;
+        } else if (arg == "--firmware-version") {
+            const char* text = value("--firmware-version");
+            if (!text) return false;
+            char* end = nullptr;
+            errno = 0;
+            const long version = std::strtol(text, &end, 0);
+            if (errno != 0 || end == text || *end != '\0' || version < 0 || version > 255) {
+                std::fprintf(stderr, "quendle-pedal-sim: firmware version must be 0..255, not %s\n",
+                             text);
+                return false;
+            }
+            options.firmwareVersion = static_cast<int>(version);
+        } else {
+            std::fprintf(stderr, "quendle-pedal-sim: unknown option %s\n", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+PtyFrontEnd::PtyFrontEnd(const PtyOptions& options, Clock nowMs) {
+    if (nowMs) pedal_.SetClock(std::move(nowMs));
+    pedal_.SetStreamFraming(true);
+    pedal_.SetWirePaced(options.paced);
+    pedal_.SetBootOnSync(options.bootOnSync);
+    if (options.firmwareVersion >= 0)
+        pedal_.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
+    if (options.bootloader) pedal_.EnterBootloader();
+}
+
+void PtyFrontEnd::Received(const std::uint8_t* data, std::size_t size) {
+    pedal_.Receive(data, size);
+}
+
+const Bytes& PtyFrontEnd::Outbox() {
+    const Bytes ready = pedal_.TakeAll();
+    outbox_.insert(outbox_.end(), ready.begin(), ready.end());
+    return outbox_;
+}
+
+void PtyFrontEnd::Written(std::size_t n) {
+    outbox_.erase(outbox_.begin(),
+                  outbox_.begin() + static_cast<std::ptrdiff_t>(std::min(n, outbox_.size())));
+}
+
+int PtyFrontEnd::WaitMs() const {
+    return pedal_.HasUndelivered() ? 1 : 200;
+}
+
+}  // namespace sim

@@ -1,0 +1,52 @@
+#pragma once
+// What quendle-pedal-sim does between the terminal and the virtual pedal:
+// its command line, the pedal set up as the options ask, and the bytes read
+// from and written to the terminal. pty_main.cpp owns only the terminal
+// itself, so this part can be driven without one (the fuzz target does).
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "sim/VirtualPedal.h"
+
+namespace sim {
+
+struct PtyOptions {
+    bool bootloader = false;
+    bool bootOnSync = false;
+    int firmwareVersion = -1;
+    std::string link;
+    bool paced = false;
+    bool verbose = false;
+};
+
+void PrintPtyUsage(std::FILE* to);
+// Returns false (after saying why on standard error) when the command line is
+// not usable; help is set by --help or -h.
+bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help);
+
+class PtyFrontEnd {
+public:
+    // nowMs: the pedal's clock; empty for the steady clock.
+    explicit PtyFrontEnd(const PtyOptions& options, Clock nowMs = {});
+
+    VirtualPedal& Pedal() { return pedal_; }
+    // The bytes of one read from the terminal. Over a stream a message may be
+    // cut anywhere, so the pedal joins pieces that follow each other closely.
+    void Received(const std::uint8_t* data, std::size_t size);
+    // What is to be written to the terminal now: what is left from earlier
+    // writes, then whatever the pedal has made ready since.
+    const Bytes& Outbox();
+    // The first n bytes of the outbox reached the terminal.
+    void Written(std::size_t n);
+    // How long a wait for the terminal may take: a short turn while the pedal
+    // holds bytes that become due later, else until something happens.
+    int WaitMs() const;
+
+private:
+    VirtualPedal pedal_;
+    Bytes outbox_;
+};
+
+}  // namespace sim
