@@ -1,7 +1,10 @@
 // A whole Request through the link: the virtual pedal answers the device
 // information request with the input's bytes, cut into up to three pieces
-// that arrive one after the other, and the link reads and decodes them.
+// that arrive one after the other. The link applies the answer only when it
+// is whole and decodes to 81 values, and leaves nothing of it behind.
 #include "device/Communication.h"
+#include "device/Connection.h"
+#include "device/PedalLink.h"
 #include "device/D2XXUnit.h"
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/ReplyDecoder.h"
@@ -16,7 +19,7 @@ void Connect() {
     if (g_pedal) return;
     auto& driver = *ftd::InstalledDriverAs<sim::VirtualPedalDriver>();
     g_pedal = &driver.AddDevice("QMK3FUZZ");
-    if (Open_USB_Device_By_Serial_Number(QStringLiteral("QMK3FUZZ")) != ftd::FT_OK)
+    if (PedalLink::Instance().Open(QStringLiteral("QMK3FUZZ")) != ftd::FT_OK)
         fuzz::Fail("opening the virtual pedal", __FILE__, __LINE__);
 }
 
@@ -33,34 +36,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::StartPlatform();
     Connect();
     fuzz::FreshDialogs();
+    // The pieces follow each other at once: an answer that is not whole need
+    // not keep each input waiting for seconds.
+    PedalLink::TimeoutCapMs() = 1;
     // The first two bytes say where the reply is cut; a reply needs a byte.
     if (size < 3) return 0;
     const sim::Bytes reply(data + 2, data + size);
-    const QByteArray bytes = fuzz::Bytes(data + 2, size - 2);
-    const auto expected = fuzz::DecodeReplyBytes(bytes);
 
     g_pedal->ReplaceNextReply(reply);
     g_pedal->SplitNextReplyAfter(data[0] % reply.size());
     g_pedal->SplitNextReplyAfter(data[1] % reply.size());
     ReplyValues = EarlierReply();
-    SendHexMessage(QStringLiteral("0200"));
-    bool read = false;
     bool refused = false;
+    ExchangeResult result;
     try {
-        read = ReadReply();
+        result = RequestDeviceInformation();
     } catch (const platform::ConversionError&) {
         refused = true;
     }
-    // However it arrived, the reply is decoded whole, as the bytes alone are.
-    FUZZ_CHECK(refused == !expected.has_value());
+    // The answer is whole exactly when the reply holds 81 lines, however it
+    // arrived, and then it is that reply up to its 81st line.
+    int lines = 0;
+    std::size_t wholeEnd = 0;
+    for (std::size_t i = 0; i < reply.size() && lines < 81; ++i)
+        if (reply[i] == '\r' && ++lines == 81) wholeEnd = i + 1;
+    if (wholeEnd > 0 && wholeEnd < reply.size() && reply[wholeEnd] == '\n') ++wholeEnd;
+    const bool whole = lines == 81 && wholeEnd <= static_cast<std::size_t>(AnswerShape::LinesOf(81).MaxBytes());
     if (!refused) {
-        FUZZ_CHECK(read);
-        // A reply without a value leaves the earlier one in place.
-        FUZZ_CHECK(ReplyValues == (expected->empty() ? EarlierReply() : *expected));
+        const auto expected = whole ? fuzz::DecodeReplyBytes(fuzz::Bytes(data + 2, wholeEnd))
+                                    : std::optional<std::vector<std::uint8_t>>{};
+        if (whole && expected && expected->size() == 81) {
+            FUZZ_CHECK(result.whole());
+            FUZZ_CHECK(ReplyValues == *expected);
+        } else {
+            // Not applied: what an earlier answer left stays.
+            FUZZ_CHECK(!result.whole());
+            FUZZ_CHECK(ReplyValues == EarlierReply());
+        }
+    } else {
+        FUZZ_CHECK(ReplyValues == EarlierReply());
     }
-    // Nothing of this reply is left to become the start of the next one.
-    FUZZ_CHECK(g_pedal->Pending() == 0);
-    FUZZ_CHECK(!g_pedal->HasUndelivered());
+    // Nothing of this reply becomes part of the next answer.
+    const ExchangeResult next = RequestDeviceInformation();
+    FUZZ_CHECK(next.whole());
+    const auto info = g_pedal->DeviceInformation();
+    FUZZ_CHECK(ReplyValues == std::vector<std::uint8_t>(info.begin(), info.end()));
     g_pedal->ClearMessages();
     return 0;
 }
