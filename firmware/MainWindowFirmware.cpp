@@ -3,6 +3,9 @@
 #include "device/Communication.h"
 #include "firmware/TformFirmwareUpgrade.h"
 
+#include <QPointer>
+#include <vector>
+
 void TformMain::menuFirmwareUpgradeModeClick() {
     // Qt has already toggled the check mark of a checkable item by the time
     // this runs, so the flag, not the mark, says what the state was: both
@@ -24,4 +27,23 @@ void TformMain::menuStartFirmwareUpgradeClick() {
     formFirmwareUpgrade->show();
     formFirmwareUpgrade->raise();
     formFirmwareUpgrade->activateWindow();
+}
+
+void TformMain::FirmwareUpgradeRunningChange(bool running) {
+    // Scan, Connect or Disconnect in the middle of an upgrade would take the
+    // link away from it, and switching Upgrade Mode would change how the
+    // pedal's answers are read.
+    static std::vector<std::pair<QPointer<QAction>, bool>> saved;
+    if (running) {
+        saved.clear();
+        for (QAction* action :
+             {menuScan, menuConnect, menuDisconnect, menuFirmwareUpgradeMode}) {
+            saved.emplace_back(action, action->isEnabled());
+            action->setEnabled(false);
+        }
+        return;
+    }
+    for (const auto& [action, enabled] : saved)
+        if (action) action->setEnabled(enabled);
+    saved.clear();
 }

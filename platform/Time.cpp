@@ -1,6 +1,9 @@
 #include "platform/Time.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 
 namespace platform {
@@ -12,6 +15,15 @@ public:
         if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
     }
     void BusyPause(std::uint64_t iterations) override { SpinIterations(iterations); }
+    void WaitMs(int milliseconds) override {
+        QDeadlineTimer deadline(milliseconds);
+        while (!deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            // Short naps: events are taken within 10 ms, and the pause ends on time.
+            QThread::msleep(static_cast<unsigned long>(
+                std::clamp<qint64>(deadline.remainingTime(), 0, 10)));
+        }
+    }
 };
 
 std::unique_ptr<Clock>& Installed() {

@@ -2,7 +2,7 @@
 // (the editor with --port, or any STM32 bootloader flasher) can talk to it.
 //
 //   quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]
-//                     [--link PATH] [--paced] [--verbose]
+//                     [--corrupt-write ADDRESS] [--link PATH] [--paced] [--verbose]
 //
 // The first line on standard output is the path of the terminal to open. The
 // program runs until SIGTERM or SIGINT; SIGUSR1 resets the pedal into its
@@ -39,6 +39,8 @@ struct Options {
     bool bootloader = false;
     bool bootOnSync = false;
     int firmwareVersion = -1;
+    bool corrupt = false;
+    std::uint32_t corruptAddress = 0;
     std::string link;
     bool paced = false;
     bool verbose = false;
@@ -48,11 +50,13 @@ void PrintUsage(std::FILE* to) {
     std::fprintf(
         to,
         "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
-        "                         [--link PATH] [--paced] [--verbose]\n"
+        "                         [--corrupt-write ADDRESS] [--link PATH] [--paced] [--verbose]\n"
         "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
         "  --bootloader          start in the microcontroller's ROM bootloader\n"
         "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
         "  --firmware-version N  firmware version the pedal reports (0..255)\n"
+        "  --corrupt-write ADDRESS  the first write that programs ADDRESS (e.g. 0x08003905)\n"
+        "                        stores a wrong byte there and still answers ACK\n"
         "  --link PATH           also make PATH a symbolic link to the terminal\n"
         "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
         "  --verbose             log every write received on standard error\n"
@@ -96,6 +100,22 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& help) {
                 return false;
             }
             options.firmwareVersion = static_cast<int>(version);
+        } else if (arg == "--corrupt-write") {
+            const char* text = value("--corrupt-write");
+            if (!text) return false;
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long address = std::strtoull(text, &end, 0);
+            if (errno != 0 || end == text || *end != '\0' || address < 0x08000000ULL ||
+                address >= 0x08020000ULL) {
+                std::fprintf(stderr,
+                             "quendle-pedal-sim: --corrupt-write needs a flash address "
+                             "0x08000000..0x0801FFFF, not %s\n",
+                             text);
+                return false;
+            }
+            options.corrupt = true;
+            options.corruptAddress = static_cast<std::uint32_t>(address);
         } else {
             std::fprintf(stderr, "quendle-pedal-sim: unknown option %s\n", arg.c_str());
             return false;
@@ -188,6 +208,7 @@ int main(int argc, char** argv) {
     pedal.SetBootOnSync(options.bootOnSync);
     if (options.firmwareVersion >= 0)
         pedal.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
+    if (options.corrupt) pedal.CorruptFlashWrite(options.corruptAddress);
     if (options.bootloader) pedal.EnterBootloader();
 
     std::printf("%s\n", slavePath.c_str());
