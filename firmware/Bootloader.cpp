@@ -410,8 +410,8 @@ void VerifyFirmwareBlocks(const FirmwareProgress& progress) {
         const auto index = static_cast<std::size_t>(i);
         if (progress.setPosition) progress.setPosition(i);
         const int n = static_cast<int>(FirmwareBlockTexts[index].size() / 2);
-        const QString block = QStringLiteral("block ") + QString::number(i) + QLatin1Char(' ') +
-                              At(address);
+        const QString block =
+            QStringLiteral("block ") + QString::number(i) + QLatin1Char(' ') + At(address);
         const QByteArray read = ReadFlash(address, n, block);
         Compare(read, FirmwareBlockData[index].data(), address,
                 QStringLiteral("block ") + QString::number(i) + QStringLiteral(" of the image"));
@@ -427,9 +427,9 @@ void VerifyVersionRecord(std::int32_t version) {
     const auto frame = VersionRecordFrame(version);
     // The eight data bytes between the count byte and the checksum.
     const int size = frame[0] + 1;
-    const QByteArray read = ReadFlash(kVersionRecordAddress, size,
-                                      QStringLiteral("the version record ") +
-                                          At(kVersionRecordAddress));
+    const QByteArray read =
+        ReadFlash(kVersionRecordAddress, size,
+                  QStringLiteral("the version record ") + At(kVersionRecordAddress));
     Compare(read, frame.data() + 1, kVersionRecordAddress, QStringLiteral("the version record"));
     ConsolePrint(QStringLiteral("verified the version record at %1: %2 bytes match")
                      .arg(Hex8(kVersionRecordAddress))

@@ -1,10 +1,11 @@
-// The main window's Firmware Upgrade menu and its hidden mode check box.
+// The main window's Firmware Upgrade menu and its hidden mode check box, and
+// the locks the main window keeps while an upgrade runs.
+#include <QPointer>
+#include <vector>
+
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "firmware/TformFirmwareUpgrade.h"
-
-#include <QPointer>
-#include <vector>
 
 void TformMain::menuFirmwareUpgradeModeClick() {
     // Qt has already toggled the check mark of a checkable item by the time
@@ -36,8 +37,7 @@ void TformMain::FirmwareUpgradeRunningChange(bool running) {
     static std::vector<std::pair<QPointer<QAction>, bool>> saved;
     if (running) {
         saved.clear();
-        for (QAction* action :
-             {menuScan, menuConnect, menuDisconnect, menuFirmwareUpgradeMode}) {
+        for (QAction* action : {menuScan, menuConnect, menuDisconnect, menuFirmwareUpgradeMode}) {
             saved.emplace_back(action, action->isEnabled());
             action->setEnabled(false);
         }

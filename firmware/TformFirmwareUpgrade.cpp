@@ -60,6 +60,10 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
     ProgressBar1->setFormat(QString());
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
+    // The longest step, "Writing block 209 of 210 — 99%", fits the narrow window.
+    QFont small = ProgressBar1->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    ProgressBar1->setFont(small);
 
     lblDoNotUnplug =
         new QLabel(QStringLiteral("Do not unplug the pedal until the upgrade has finished."), this);
@@ -174,8 +178,8 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
             if (active) window->SetRunning(false);
         }
     } endRun{this};
-    const FirmwareProgress writing{[](int) {},
-                                   [this](int block) { ShowBlock(QStringLiteral("Writing"), block); }};
+    const FirmwareProgress writing{
+        [](int) {}, [this](int block) { ShowBlock(QStringLiteral("Writing"), block); }};
     const FirmwareProgress verifying{
         [](int) {}, [this](int block) { ShowBlock(QStringLiteral("Verifying"), block); }};
     try {

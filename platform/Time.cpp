@@ -20,8 +20,8 @@ public:
         while (!deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             // Short naps: events are taken within 10 ms, and the pause ends on time.
-            QThread::msleep(static_cast<unsigned long>(
-                std::clamp<qint64>(deadline.remainingTime(), 0, 10)));
+            QThread::msleep(
+                static_cast<unsigned long>(std::clamp<qint64>(deadline.remainingTime(), 0, 10)));
         }
     }
 };

@@ -27,9 +27,10 @@ struct BootFault {
         Late,       // the ACK/NACK comes delayMs later; the operation takes place
         Unplug,     // the device drops off the bus before answering
         Tail,       // `byte` follows the ACK/NACK, as a noisy line might add it
-        // The whole answer of the step (the ACK/NACK and, for a read, the data)
-        // comes in pieces of `pieceBytes`, each delayMs after the one before,
-        // as a USB bridge hands bytes over; the operation takes place.
+        // The answer of the step comes in pieces, as a USB bridge hands bytes
+        // over: the ACK/NACK at once, then the data of a read in pieces of
+        // `pieceBytes`, each delayMs after the one before. The operation
+        // takes place.
         Split,
     };
     BootFault(Kind kind = NoAnswer, std::uint8_t byte = 0, std::int64_t delayMs = 0,

@@ -224,12 +224,12 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
     look(Step::GoCommand, 0);
     NewConsoleLines();
     ClickUpgrade();
-    EXPECT_EQ(shown, (QStringList{"Erasing\u2026", "Writing block 0 of 210 \u2014 0%",
-                                  "Writing block 57 of 210 \u2014 27%",
-                                  "Writing block 209 of 210 \u2014 99%",
-                                  "Writing the version record",
-                                  "Verifying block 3 of 210 \u2014 1%",
-                                  "Verifying the version record", "Starting the pedal"}));
+    EXPECT_EQ(
+        shown,
+        (QStringList{"Erasing\u2026", "Writing block 0 of 210 \u2014 0%",
+                     "Writing block 57 of 210 \u2014 27%", "Writing block 209 of 210 \u2014 99%",
+                     "Writing the version record", "Verifying block 3 of 210 \u2014 1%",
+                     "Verifying the version record", "Starting the pedal"}));
 
     const QStringList lines = NewConsoleLines();
     EXPECT_EQ(lines.mid(0, 3), (QStringList{"Firmware num of bytes: 53704", "num of chunks: 209",
@@ -244,8 +244,9 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
     EXPECT_EQ(boot->Count(Step::WriteData), 211);  // 210 blocks and the version record
     EXPECT_EQ(boot->Count(Step::ReadCount), 211);  // and each read back
     EXPECT_EQ(lines.filter(QRegularExpression("^verified block \\d+ at")).size(), 210);
-    EXPECT_TRUE(lines.contains("read-back verified: 53704 bytes of firmware in 210 blocks and the "
-                               "version record match what was written"));
+    EXPECT_TRUE(
+        lines.contains("read-back verified: 53704 bytes of firmware in 210 blocks and the "
+                       "version record match what was written"));
 
     // The bar counts blocks and stops one short of its maximum.
     EXPECT_EQ(Bar()->maximum(), 210);
@@ -406,11 +407,11 @@ TEST_P(GoFailure, SaysTheFirmwareIsWrittenButThePedalDidNotRestart) {
     Choose("Firmware_4");
     boot->Script(c.step, 0, c.answer);
     ClickUpgrade();
-    EXPECT_EQ(dialogs->messages,
-              QStringList{"The new firmware was written and verified, but the pedal did not "
-                          "restart: " +
-                          c.reason +
-                          ". Switch the pedal off and on again to start the new firmware."});
+    EXPECT_EQ(
+        dialogs->messages,
+        QStringList{"The new firmware was written and verified, but the pedal did not "
+                    "restart: " +
+                    c.reason + ". Switch the pedal off and on again to start the new firmware."});
     EXPECT_EQ(boot->Steps().back(), c.step);
     EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
     EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
@@ -423,9 +424,13 @@ TEST_P(GoFailure, SaysTheFirmwareIsWrittenButThePedalDidNotRestart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, GoFailure,
-    ::testing::Values(GoFailureCase{"NackAtTheGoCommand", Step::GoCommand, {Answer::Nack},
+    ::testing::Values(GoFailureCase{"NackAtTheGoCommand",
+                                    Step::GoCommand,
+                                    {Answer::Nack},
                                     "the bootloader refused the Go command (NOT ACK)"},
-                      GoFailureCase{"SilentAtTheGoAddress", Step::GoAddress, {Answer::Silent},
+                      GoFailureCase{"SilentAtTheGoAddress",
+                                    Step::GoAddress,
+                                    {Answer::Silent},
                                     "no answer from the bootloader to the Go address 08000000"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -154,7 +154,9 @@ void ScriptedBootloaderDriver::Feed(std::uint8_t byte) {
             const bool go = command_ == 0x21;
             const bool read = command_ == 0x11;
             state_ = State::Command;
-            if (!Respond(go ? Step::GoAddress : read ? Step::ReadAddress : Step::WriteAddress,
+            if (!Respond(go     ? Step::GoAddress
+                         : read ? Step::ReadAddress
+                                : Step::WriteAddress,
                          valid))
                 return;
             if (go) {

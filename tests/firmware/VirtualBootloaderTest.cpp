@@ -239,8 +239,7 @@ void PrintTo(const LinkFaultCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class LinkFault : public VirtualBootloader, public ::testing::WithParamInterface<LinkFaultCase> {
-};
+class LinkFault : public VirtualBootloader, public ::testing::WithParamInterface<LinkFaultCase> {};
 
 // The answer as the link delivers it: in pieces, with a tail, not at all,
 // garbled, or the device gone. The window tells what happened, keeps the
@@ -272,24 +271,18 @@ TEST_P(LinkFault, EndsWithAClearMessageAndNothingSentAfter) {
     EXPECT_EQ(dialogs->messages, expected);
     EXPECT_EQ(pedal.Messages().size(), c.writes);
     EXPECT_EQ(pedal.BootloaderSteps(), c.step + 1);
-    EXPECT_FALSE(std::count(pedal.BootloaderLog().begin(), pedal.BootloaderLog().end(),
-                            "go 08000000"));
+    EXPECT_FALSE(
+        std::count(pedal.BootloaderLog().begin(), pedal.BootloaderLog().end(), "go 08000000"));
     ExpectReadyForRetry();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, LinkFault,
     ::testing::Values(
-        LinkFaultCase{"ReadBackInPiecesOfEightEvery30ms",
-                      14,
-                      {sim::BootFault::Split, 0, 30, 8},
-                      {},
-                      0},
-        LinkFaultCase{"RecordReadBackByteByByteEvery30ms",
-                      20,
-                      {sim::BootFault::Split, 0, 30, 1},
-                      {},
-                      0},
+        LinkFaultCase{
+            "ReadBackInPiecesOfEightEvery30ms", 14, {sim::BootFault::Split, 0, 30, 8}, {}, 0},
+        LinkFaultCase{
+            "RecordReadBackByteByByteEvery30ms", 20, {sim::BootFault::Split, 0, 30, 1}, {}, 0},
         LinkFaultCase{"ExtraByteAfterTheAckOfABlock",
                       5,
                       {sim::BootFault::Tail, 0x00},
@@ -304,22 +297,22 @@ INSTANTIATE_TEST_SUITE_P(
                       "08000100." +
                           kRetry,
                       kEraseWrites + kSmallBlock0 + kSmallBlock1},
-        LinkFaultCase{"GarbageForTheReadOfABlock",
-                      17,
-                      {sim::BootFault::WrongByte, 0x00},
-                      "the bootloader answered 00 instead of ACK to the read of block 1 at "
-                      "address 08000100." +
-                          kRetry,
-                      kEraseWrites + kSmallBlock0 + kSmallBlock1 + kSmallRecord +
-                          2 * kWritesPerRead},
-        LinkFaultCase{"SilenceDuringTheReadBack",
-                      19,
-                      {sim::BootFault::NoAnswer},
-                      "no answer from the bootloader to the read address frame for the version "
-                      "record at address 0801FC00." +
-                          kRetry,
-                      kEraseWrites + kSmallBlock0 + kSmallBlock1 + kSmallRecord +
-                          2 * kWritesPerRead + 2 + 5},
+        LinkFaultCase{
+            "GarbageForTheReadOfABlock",
+            17,
+            {sim::BootFault::WrongByte, 0x00},
+            "the bootloader answered 00 instead of ACK to the read of block 1 at "
+            "address 08000100." +
+                kRetry,
+            kEraseWrites + kSmallBlock0 + kSmallBlock1 + kSmallRecord + 2 * kWritesPerRead},
+        LinkFaultCase{
+            "SilenceDuringTheReadBack",
+            19,
+            {sim::BootFault::NoAnswer},
+            "no answer from the bootloader to the read address frame for the version "
+            "record at address 0801FC00." +
+                kRetry,
+            kEraseWrites + kSmallBlock0 + kSmallBlock1 + kSmallRecord + 2 * kWritesPerRead + 2 + 5},
         LinkFaultCase{"UnpluggedBeforeAnsweringABlock",
                       8,
                       {sim::BootFault::Unplug},
@@ -402,6 +395,51 @@ TEST_F(PtyBootloader, UpgradeThroughTheSerialPortBackend) {
     QFile file(back);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll() == image) << "the flash differs from the image";
+
+    // The version record's page, the last of the flash, reads back as well.
+    const QString page = folder.filePath(QStringLiteral("page.bin"));
+    reader.start(flasher,
+                 {"-m", "8n1", "-b", "115200", "-S", "0x0801FC00:1024", "-r", page, sim.Path()});
+    ASSERT_TRUE(reader.waitForFinished(60000));
+    ASSERT_EQ(reader.exitCode(), 0) << reader.readAll().toStdString();
+    QFile pageFile(page);
+    ASSERT_TRUE(pageFile.open(QIODevice::ReadOnly));
+    const QByteArray lastPage = pageFile.readAll();
+    EXPECT_EQ(lastPage.left(8), QByteArray::fromHex("0000000000000004"));
+    EXPECT_EQ(lastPage.mid(8), QByteArray(1016, '\xFF'));
+}
+
+// The same read-back over a real serial port: a byte the pedal programmed
+// wrong stops the upgrade with its address, and the retry in the same
+// session goes through.
+TEST_F(PtyBootloader, CorruptedByteOverTheSerialPortIsFoundAndTheRetrySucceeds) {
+    SimProcess sim({QStringLiteral("--bootloader"), QStringLiteral("--corrupt-write"),
+                    QStringLiteral("0x0800D1C7")});
+    ASSERT_FALSE(sim.Path().isEmpty());
+    ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{sim.Path()}));
+    driver = nullptr;
+    const QByteArray image = platform::ReadResource("FIRMWARE_4");
+    StartInBootloader();
+    Choose("Firmware_4");
+    ClickUpgrade();
+    // The image's very last byte.
+    const auto written = static_cast<std::uint8_t>(image.back());
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_EQ(dialogs->messages[0],
+              QStringLiteral("Firmware upgrade stopped: the pedal's flash differs from block 209 "
+                             "of the image at address 0800D1C7: %1 was read back where %2 was "
+                             "written.")
+                      .arg(Hex2(written ^ 0x01u), Hex2(written)) +
+                  kRetry);
+    EXPECT_TRUE(FirmwareUpgradeMode);
+
+    dialogs->messages.clear();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    EXPECT_FALSE(FirmwareUpgradeMode);
+    platform::InstallClock(std::make_unique<SleepingClock>());
+    clock = nullptr;
+    ExpectRequestReportsVersion4();
 }
 
 }  // namespace
