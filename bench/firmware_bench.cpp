@@ -49,6 +49,11 @@ public:
         requestedMs += milliseconds;
         if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
     }
+    // The pauses before answers run pending events, as in the editor.
+    void WaitMs(int milliseconds) override {
+        requestedMs += milliseconds;
+        platform::RunEventsFor(milliseconds);
+    }
     void BusyPause(std::uint64_t iterations) override {
         ++busyPauses;
         QElapsedTimer timer;

@@ -49,6 +49,14 @@ QString HexBytes(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+// The pedal's time to take in a command before its answer is read. These
+// pauses are the longest of the exchange, so the windows keep answering
+// during them (a screen reader's questions included); the short pauses
+// between bytes stay plain sleeps.
+void PauseBeforeReply(int milliseconds) {
+    platform::WaitMs(milliseconds);
+}
+
 // Every byte goes out in a write of its own, as the pedal has always been
 // driven. A byte the driver would not take cannot be answered, so the upgrade
 // ends here rather than after a wait for an answer that cannot come.
@@ -128,7 +136,7 @@ void SendAddressFrame(const QString& step, int pauseBeforeReplyMs) {
             SendByte(byte, step);
             platform::SleepMs(1);
         }
-        platform::SleepMs(pauseBeforeReplyMs);
+        PauseBeforeReply(pauseBeforeReplyMs);
     });
 }
 
@@ -247,7 +255,7 @@ void SendWriteMemoryCommand(const QString& target) {
             SendByte(byte, command);
             platform::SleepMs(1);
         }
-        platform::SleepMs(20);
+        PauseBeforeReply(20);
     });
 
     SendAddressFrame(QStringLiteral("the address frame for ") + what, 20);
@@ -312,7 +320,7 @@ void SendEraseCommand() {
             platform::SleepMs(1);
             SendByte(byte, command);
         }
-        platform::SleepMs(20);
+        PauseBeforeReply(20);
     });
 
     const QString erase = QStringLiteral("the global erase");
@@ -324,7 +332,7 @@ void SendEraseCommand() {
                 platform::SleepMs(1);
                 SendByte(byte, erase);
             }
-            platform::SleepMs(20);
+            PauseBeforeReply(20);
         },
         BootloaderEraseTimeoutMs);
 }
@@ -376,7 +384,7 @@ void WriteVersionRecord(std::int32_t version) {
             SendByte(byte, record);
             platform::SleepMs(1);
         }
-        platform::SleepMs(20);
+        PauseBeforeReply(20);
     });
 }
 
@@ -451,7 +459,7 @@ void SendGoCommand() {
             SendByte(byte, command);
             platform::SleepMs(1);
         }
-        platform::SleepMs(100);
+        PauseBeforeReply(100);
     });
 
     SendAddressFrame(QStringLiteral("the Go address ") + Hex8(BootloaderAddress), 100);

@@ -35,6 +35,8 @@ inline void WaitMs(int milliseconds) {
 
 // The real clock's busy loop, usable on its own (the benchmark times it).
 void SpinIterations(std::uint64_t iterations);
+// The real clock's wait: pending events are run until the time is up.
+void RunEventsFor(int milliseconds);
 
 // Counts sleeps and pauses without spending them.
 class CountingClock : public Clock {
