@@ -170,13 +170,16 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     // Nothing can be changed while the pedal is between two firmwares; the
     // reply waits keep the windows answering meanwhile.
     SetRunning(true);
-    // However the upgrade ends, the locks come off.
+    // However the upgrade ends, the locks come off, and before any message
+    // about how it ended.
     struct EndRun {
         TformFirmwareUpgrade* window;
         bool active = true;
-        ~EndRun() {
+        void Release() {
             if (active) window->SetRunning(false);
+            active = false;
         }
+        ~EndRun() { Release(); }
     } endRun{this};
     const FirmwareProgress writing{
         [](int) {}, [this](int block) { ShowBlock(QStringLiteral("Writing"), block); }};
@@ -198,6 +201,7 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     } catch (const BootloaderFailure& failure) {
         // The mode and the buttons stay as they are, so the user can retry.
         ShowStep(QStringLiteral("Upgrade stopped"));
+        endRun.Release();
         if (!failure.cancelled()) platform::ShowMessage(failure.message());
         return;
     }
@@ -205,25 +209,21 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     ShowStep(QStringLiteral("Starting the pedal"));
     platform::WaitMs(2000);
     if (PedalWaitsCancelled()) return;
-    bool started = true;
+    QString outcome = QStringLiteral("Firmware Upgrade Complete, device will now restart");
     try {
         SendGoCommand();
     } catch (const BootloaderFailure& failure) {
         if (failure.cancelled()) return;
-        started = false;
         // Nothing is gained by writing again: the flash holds the new firmware.
-        platform::ShowMessage(
-            QStringLiteral("The new firmware was written and verified, but the pedal did not "
-                           "restart: ") +
-            failure.reason() +
-            QStringLiteral(". Switch the pedal off and on again to start the new firmware."));
+        outcome = QStringLiteral(
+                      "The new firmware was written and verified, but the pedal did "
+                      "not restart: ") +
+                  failure.reason() +
+                  QStringLiteral(". Switch the pedal off and on again to start the new firmware.");
     }
-    if (started)
-        platform::ShowMessage(QStringLiteral("Firmware Upgrade Complete, device will now restart"));
 
     ShowStep(QString());
-    SetRunning(false);
-    endRun.active = false;
+    endRun.Release();
     btnUpgradeFirmware->setEnabled(false);
     hide();
     if (formMain) formMain->menuFirmwareUpgradeMode->setChecked(false);
@@ -232,4 +232,6 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
         formMain->btnRequest->setEnabled(true);
         formMain->btnUpload->setEnabled(true);
     }
+    // Told once the editor is back in its usual state.
+    platform::ShowMessage(outcome);
 }

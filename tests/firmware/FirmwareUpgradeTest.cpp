@@ -222,6 +222,15 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
     look(Step::ReadCount, 3);
     look(Step::ReadCount, 210);
     look(Step::GoCommand, 0);
+    // The completion box comes once Go was acknowledged and the editor has
+    // left Upgrade Mode.
+    bool goAcknowledged = false;
+    boot->OnStep(Step::GoAddress, 0, [&] { goAcknowledged = true; });
+    dialogs->onMessage = [&](const QString&) {
+        EXPECT_TRUE(goAcknowledged);
+        EXPECT_FALSE(FirmwareUpgradeMode);
+        EXPECT_FALSE(formFirmwareUpgrade->isVisible());
+    };
     NewConsoleLines();
     ClickUpgrade();
     EXPECT_EQ(
@@ -297,6 +306,8 @@ TEST_P(UpgradeFailure, StopsAtTheFailedStepAndStaysReadyForRetry) {
     StartInBootloader();
     Choose("Firmware_4");
     boot->Script(c.step, c.occurrence, c.answer);
+    // By the time the user reads why, the locks are off again.
+    dialogs->onMessage = [](const QString&) { ExpectReadyForRetry(); };
     ClickUpgrade();
 
     EXPECT_EQ(dialogs->messages,
