@@ -103,6 +103,9 @@ public:
     void menuFirmwareUpgradeModeClick();
     void chkFirmwareUpgradeModeChange();
     void menuStartFirmwareUpgradeClick();
+    // While a firmware upgrade runs, the Connection menu and Upgrade Mode are
+    // locked; afterwards they are as they were.
+    void FirmwareUpgradeRunningChange(bool running);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

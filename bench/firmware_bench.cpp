@@ -1,6 +1,8 @@
 // How long the firmware upgrade takes against the virtual pedal answering at
 // the wire rate (11,520 bytes/s), compared with its floor: the sleeps the
-// exchange asks for plus the busy pauses after each data byte. The pauses are
+// exchange asks for, the busy pauses after each data byte, and the wire time
+// of the read-back (every byte the bootloader sends back for the verification
+// has to cross the wire). The writes and the verification are reported apart. The pauses are
 // timed one by one as they run: on a shared machine the same loop's speed
 // changes with whatever else runs, and that is not the editor's doing.
 // Everything above the floor is the editor's own overhead (driver calls,
@@ -47,6 +49,11 @@ public:
         requestedMs += milliseconds;
         if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
     }
+    // The pauses before answers run pending events, as in the editor.
+    void WaitMs(int milliseconds) override {
+        requestedMs += milliseconds;
+        platform::RunEventsFor(milliseconds);
+    }
     void BusyPause(std::uint64_t iterations) override {
         ++busyPauses;
         QElapsedTimer timer;
@@ -72,7 +79,37 @@ struct Totals {
     std::int64_t requestedMs = 0;
     std::int64_t busyPauses = 0;
     double busyMs = 0;  // as timed while the upgrade ran
+    double wireMs = 0;  // the read-back's bytes at the wire rate
 };
+
+// The bytes the bootloader sends while an image of this size is read back:
+// per read the ACKs of the command, the address and the count, then the data;
+// the version record's eight bytes last.
+std::int64_t ReadBackBytes(std::int64_t imageBytes) {
+    const std::int64_t reads = (imageBytes + 255) / 256 + 1;
+    return imageBytes + 8 + 3 * reads;
+}
+
+double WireMs(std::int64_t bytes) {
+    return static_cast<double>(bytes) * 1000.0 /
+           static_cast<double>(sim::VirtualPedal::kWireBytesPerSecond);
+}
+
+// The same read-back as the virtual pedal delivers it: its clock counts whole
+// milliseconds, so each answer takes its wire time rounded up, a lone ACK a
+// whole millisecond. Each read waits for three answers (the bootloader takes
+// the next part of a command only after it has acknowledged the last), so
+// this is the fastest the read-back can go against this pedal.
+double SimulatedReadBackMs(std::int64_t imageBytes) {
+    auto answerMs = [](std::int64_t bytes) {
+        const std::int64_t rate = sim::VirtualPedal::kWireBytesPerSecond;
+        return static_cast<double>((bytes * 1000 + rate - 1) / rate);
+    };
+    double ms = 0;
+    for (std::int64_t at = 0; at < imageBytes; at += 256)
+        ms += 2 * answerMs(1) + answerMs(std::min<std::int64_t>(256, imageBytes - at) + 1);
+    return ms + 2 * answerMs(1) + answerMs(8 + 1);
+}
 
 // The milliseconds one busy pause takes here and now: the fastest of several
 // short batches, so that another program's burst on this shared machine does
@@ -122,8 +159,8 @@ sim::VirtualPedal& ConnectToBootloader(bool paced) {
 }
 
 struct Phases {
-    double eraseMs = 0, blocksMs = 0, restMs = 0;
-    Totals erase, blocks, rest;
+    double eraseMs = 0, blocksMs = 0, recordMs = 0, verifyMs = 0, restMs = 0;
+    Totals erase, blocks, record, verify, rest;
 };
 
 Totals Snapshot(const MeasuringClock* clock, const platform::CountingClock* counting) {
@@ -133,7 +170,8 @@ Totals Snapshot(const MeasuringClock* clock, const platform::CountingClock* coun
 }
 
 Totals Minus(const Totals& a, const Totals& b) {
-    return {a.requestedMs - b.requestedMs, a.busyPauses - b.busyPauses, a.busyMs - b.busyMs};
+    return {a.requestedMs - b.requestedMs, a.busyPauses - b.busyPauses, a.busyMs - b.busyMs,
+            a.wireMs - b.wireMs};
 }
 
 // The upgrade as the window runs it, without the message box the user closes.
@@ -159,29 +197,41 @@ Phases RunUpgrade(const QByteArray& image, const MeasuringClock* clock,
     WriteFirmwareBlocks({});
     lap(phases.blocksMs, phases.blocks);
     WriteVersionRecord(kVersion);
-    platform::SleepMs(2000);
+    lap(phases.recordMs, phases.record);
+    VerifyFirmwareBlocks({});
+    VerifyVersionRecord(kVersion);
+    lap(phases.verifyMs, phases.verify);
+    phases.verify.wireMs = WireMs(ReadBackBytes(image.size()));
+    platform::WaitMs(2000);
     SendGoCommand();
     lap(phases.restMs, phases.rest);
     return phases;
 }
 
-// Sleeps as asked for, plus the busy pauses as long as they took.
+// Sleeps as asked for, the busy pauses as long as they took, and the
+// read-back's wire time.
 double Floor(const Totals& t) {
-    return static_cast<double>(t.requestedMs) + t.busyMs;
+    return static_cast<double>(t.requestedMs) + t.busyMs + t.wireMs;
 }
 
 Totals Sum(const Phases& p) {
-    return {p.erase.requestedMs + p.blocks.requestedMs + p.rest.requestedMs,
-            p.erase.busyPauses + p.blocks.busyPauses + p.rest.busyPauses,
-            p.erase.busyMs + p.blocks.busyMs + p.rest.busyMs};
+    Totals sum;
+    for (const Totals* t : {&p.erase, &p.blocks, &p.record, &p.verify, &p.rest}) {
+        sum.requestedMs += t->requestedMs;
+        sum.busyPauses += t->busyPauses;
+        sum.busyMs += t->busyMs;
+        sum.wireMs += t->wireMs;
+    }
+    return sum;
 }
 
 void Report(const char* what, double measuredMs, const Totals& t) {
     std::printf(
         "  %-16s measured %8.3f s   floor %8.3f s (sleeps %7.3f s + %5lld busy pauses "
-        "%7.3f s)   ratio %.4f\n",
+        "%7.3f s + wire %6.3f s)   ratio %.4f\n",
         what, measuredMs / 1000, Floor(t) / 1000, static_cast<double>(t.requestedMs) / 1000,
-        static_cast<long long>(t.busyPauses), t.busyMs / 1000, measuredMs / Floor(t));
+        static_cast<long long>(t.busyPauses), t.busyMs / 1000, t.wireMs / 1000,
+        measuredMs / Floor(t));
 }
 
 }  // namespace
@@ -245,8 +295,25 @@ int main(int argc, char** argv) {
                 runBlocks, static_cast<long long>(run.size()));
     Report("erase", measured.eraseMs, measured.erase);
     Report("block writes", measured.blocksMs, measured.blocks);
-    Report("record, 2 s, Go", measured.restMs, measured.rest);
-    const double totalMs = measured.eraseMs + measured.blocksMs + measured.restMs;
+    Report("version record", measured.recordMs, measured.record);
+    Totals write = measured.erase;
+    for (const Totals* t : {&measured.blocks, &measured.record}) {
+        write.requestedMs += t->requestedMs;
+        write.busyPauses += t->busyPauses;
+        write.busyMs += t->busyMs;
+    }
+    const double writeMs = measured.eraseMs + measured.blocksMs + measured.recordMs;
+    Report("write phase", writeMs, write);
+    Report("verify phase", measured.verifyMs, measured.verify);
+    {
+        const double simulatedMs = SimulatedReadBackMs(run.size());
+        std::printf(
+            "  %-16s against the virtual pedal's own delivery (whole ms per answer): floor "
+            "%6.3f s   ratio %.4f\n",
+            "", simulatedMs / 1000, measured.verifyMs / simulatedMs);
+    }
+    Report("2 s, Go", measured.restMs, measured.rest);
+    const double totalMs = writeMs + measured.verifyMs + measured.restMs;
     Report("total", totalMs, total);
 
     // What the figures below speak for: the run itself, or the whole upgrade
@@ -261,18 +328,27 @@ int main(int argc, char** argv) {
         counts = Sum(dry);
         counts.busyMs = static_cast<double>(counts.busyPauses) * pauseInRun;
         const double perBlockMs = measured.blocksMs / runBlocks;
-        durationMs = measured.eraseMs + measured.restMs +
-                     perBlockMs * static_cast<double>(image.size()) / 256.0;
+        // The read-back: the version record's read is part of the measured
+        // figure, so the per-block cost slightly overstates it.
+        const double perVerifiedBlockMs = measured.verifyMs / runBlocks;
+        const double blocks = static_cast<double>(image.size()) / 256.0;
+        durationMs = measured.eraseMs + measured.recordMs + measured.restMs +
+                     (perBlockMs + perVerifiedBlockMs) * blocks;
+        std::printf(
+            "\nwhole upgrade estimate by phase: write %.3f s, verify %.3f s (its wire time "
+            "%.3f s)\n",
+            (measured.eraseMs + measured.recordMs + perBlockMs * blocks) / 1000,
+            perVerifiedBlockMs * blocks / 1000, counts.wireMs / 1000);
         std::printf(
             "\nwhole upgrade, %d blocks: NOT run (--full runs it), estimated from the "
             "blocks above (%.3f ms each)\n",
             imageBlocks, perBlockMs);
         std::printf(
             "  %-16s estimate %8.3f s   floor %8.3f s (sleeps %7.3f s + %5lld busy pauses "
-            "%7.3f s)   ratio %.4f\n",
+            "%7.3f s + wire %6.3f s)   ratio %.4f\n",
             "total", durationMs / 1000, Floor(counts) / 1000,
             static_cast<double>(counts.requestedMs) / 1000,
-            static_cast<long long>(counts.busyPauses), counts.busyMs / 1000,
+            static_cast<long long>(counts.busyPauses), counts.busyMs / 1000, counts.wireMs / 1000,
             durationMs / Floor(counts));
     }
     const double ratio = durationMs / Floor(counts);

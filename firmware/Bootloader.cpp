@@ -1,5 +1,8 @@
 #include "firmware/Bootloader.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
 #include "platform/Console.h"
@@ -22,6 +25,7 @@ int BootloaderEraseTimeoutMs = 40000;
 namespace {
 
 constexpr std::uint8_t kWriteMemory[] = {0x31, 0xCE};
+constexpr std::uint8_t kReadMemory[] = {0x11, 0xEE};
 constexpr std::uint8_t kEraseMemory[] = {0x43, 0xBC};
 constexpr std::uint8_t kGlobalErase[] = {0xFF, 0x00};
 constexpr std::uint8_t kGo[] = {0x21, 0xDE};
@@ -29,11 +33,28 @@ constexpr std::uint8_t kGo[] = {0x21, 0xDE};
 const QString kRetryHint = QStringLiteral(
     " Nothing more was sent; the pedal stays in its bootloader, so the upgrade can be "
     "started again.");
+const QString kReconnectHint = QStringLiteral(
+    " Nothing more was sent. Connect the pedal again with Upgrade Mode ticked and start the "
+    "upgrade again.");
 
-[[noreturn]] void Fail(const QString& what) {
+using Outcome = BootloaderAnswer::Outcome;
+
+[[noreturn]] void Fail(const QString& what, const QString& hint = kRetryHint) {
     const QString text = QStringLiteral("Firmware upgrade stopped: ") + what + QLatin1Char('.');
     ConsolePrint(text);
-    throw BootloaderFailure(text + kRetryHint);
+    throw BootloaderFailure(text + hint, false, what);
+}
+
+QString HexBytes(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+// The pedal's time to take in a command before its answer is read. These
+// pauses are the longest of the exchange, so the windows keep answering
+// during them (a screen reader's questions included); the short pauses
+// between bytes stay plain sleeps.
+void PauseBeforeReply(int milliseconds) {
+    platform::WaitMs(milliseconds);
 }
 
 // Every byte goes out in a write of its own, as the pedal has always been
@@ -44,45 +65,154 @@ void SendByte(std::uint8_t byte, const QString& step) {
     if (WriteFTDevice(1) != 1) Fail(step + QStringLiteral(" could not be sent to the pedal"));
 }
 
-// The answer to one step must be ACK; anything else ends the upgrade.
-void ExpectAck(const QString& step, int timeoutMs = BootloaderReplyTimeoutMs) {
-    const QString reply = ReadBootloaderReply(timeoutMs);
-    if (reply == QStringLiteral("79")) return;
-    if (reply.isEmpty()) {
-        // Quitting ends the wait too; nobody is left to tell.
-        if (PedalWaitsCancelled())
+// Ends the upgrade unless the answer to step is whole.
+void Judge(const BootloaderAnswer& answer, const QString& step, int answerBytes) {
+    switch (answer.outcome) {
+        case Outcome::Whole:
+            return;
+        case Outcome::Cancelled:
+            // Quitting ends the wait too; nobody is left to tell.
             throw BootloaderFailure(QStringLiteral("Firmware upgrade cancelled."), true);
-        Fail(QStringLiteral("no answer from the bootloader to ") + step);
+        case Outcome::Silent:
+            Fail(QStringLiteral("no answer from the bootloader to ") + step);
+        case Outcome::Refused:
+            Fail(QStringLiteral("the bootloader refused ") + step + QStringLiteral(" (NOT ACK)"));
+        case Outcome::WrongByte:
+            Fail(QStringLiteral("the bootloader answered ") + Hex2(std::uint8_t(answer.bytes[0])) +
+                 QStringLiteral(" instead of ACK to ") + step);
+        case Outcome::Incomplete:
+            Fail(QStringLiteral("the answer to %1 was incomplete: %2 of %3 bytes came")
+                     .arg(step)
+                     .arg(answer.bytes.size())
+                     .arg(answerBytes));
+        case Outcome::TooLong: {
+            const QByteArray extra = answer.bytes.mid(answerBytes);
+            Fail(QStringLiteral("the bootloader sent %1 byte%2 more than its answer to %3 has (%4)")
+                     .arg(extra.size())
+                     .arg(extra.size() == 1 ? QString() : QStringLiteral("s"))
+                     .arg(step)
+                     .arg(HexBytes(extra.left(8)) +
+                          (extra.size() > 8 ? QStringLiteral(" ...") : QString())));
+        }
+        case Outcome::LinkLost:
+            Fail(QStringLiteral("the link to the pedal failed while waiting for the answer to ") +
+                     step,
+                 kReconnectHint);
     }
-    if (reply == QStringLiteral("1F"))
-        Fail(QStringLiteral("the bootloader refused ") + step + QStringLiteral(" (NOT ACK)"));
-    Fail(QStringLiteral("the bootloader answered ") + reply +
-         QStringLiteral(" instead of ACK to ") + step);
+    Fail(QStringLiteral("no answer from the bootloader to ") + step);
+}
+
+// A step answered by a lone ACK, logged as the upgrade always has been.
+void AckStep(const QString& step, const std::function<void()>& send,
+             int timeoutMs = BootloaderReplyTimeoutMs) {
+    const BootloaderAnswer answer = BootloaderExchange(send, 1, timeoutMs);
+    LogBootloaderReply(answer);
+    Judge(answer, step, 1);
+}
+
+// The same without log lines: the read-back logs one line per block instead.
+void QuietAckStep(const QString& step, const std::function<void()>& send) {
+    Judge(BootloaderExchange(send, 1, BootloaderReplyTimeoutMs), step, 1);
 }
 
 QString At(std::uint32_t address) {
     return QStringLiteral("at address ") + Hex8(address);
 }
 
+std::array<std::uint8_t, 5> AddressFrame(std::uint32_t a) {
+    return {static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16),
+            static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), AddressChecksum(a)};
+}
+
 // BootloaderAddress, big-endian, then the XOR of its four bytes.
 void SendAddressFrame(const QString& step, int pauseBeforeReplyMs) {
     ConsolePrint(QStringLiteral("SEND ADDRESS + CHECKSUM"));
     const std::uint32_t a = BootloaderAddress;
-    const std::uint8_t checksum = AddressChecksum(a);
+    const auto frame = AddressFrame(a);
     ConsolePrint(QStringLiteral("Address: ") + Hex8(a));
-    ConsolePrint(QStringLiteral("address checksum: ") + Hex2(checksum));
-    const std::uint8_t frame[] = {
-        static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16),
-        static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), checksum};
-    for (std::uint8_t byte : frame) {
-        SendByte(byte, step);
-        platform::SleepMs(1);
+    ConsolePrint(QStringLiteral("address checksum: ") + Hex2(frame[4]));
+    AckStep(step, [&] {
+        for (std::uint8_t byte : frame) {
+            SendByte(byte, step);
+            platform::SleepMs(1);
+        }
+        PauseBeforeReply(pauseBeforeReplyMs);
+    });
+}
+
+// Checks that the read-back of [address, address + written.size()) matches.
+void Compare(const QByteArray& read, const std::uint8_t* written, std::uint32_t address,
+             const QString& what) {
+    for (int k = 0; k < read.size(); ++k) {
+        const auto got = static_cast<std::uint8_t>(read[k]);
+        if (got != written[k])
+            Fail(QStringLiteral("the pedal's flash differs from %1 at address %2: %3 was read "
+                                "back where %4 was written")
+                     .arg(what, Hex8(address + static_cast<std::uint32_t>(k)), Hex2(got),
+                          Hex2(written[k])));
     }
-    platform::SleepMs(pauseBeforeReplyMs);
-    ExpectAck(step);
 }
 
 }  // namespace
+
+BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answerBytes,
+                                    int inactivityMs) {
+    BootloaderAnswer answer;
+    // Whatever is left of an earlier step must not be taken for this answer.
+    if (PurgeFTReceive() != ftd::FT_OK) {
+        answer.outcome = Outcome::LinkLost;
+        return answer;
+    }
+    send();
+    QElapsedTimer quiet;
+    quiet.start();
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (PedalWaitsCancelled()) {
+            answer.outcome = Outcome::Cancelled;
+            break;
+        }
+        // A device that went away is not asked again: each call would add a
+        // driver message.
+        if (GetFTQueueStatus() != ftd::FT_OK) {
+            answer.outcome = Outcome::LinkLost;
+            return answer;
+        }
+        if (QueueBytes > 0) {
+            const std::uint32_t n = ReadFTDevice();
+            if (n == 0) {
+                answer.outcome = Outcome::LinkLost;
+                return answer;
+            }
+            answer.bytes.append(reinterpret_cast<const char*>(InBuffer.data()),
+                                static_cast<qsizetype>(n));
+            quiet.restart();
+            const auto first = static_cast<std::uint8_t>(answer.bytes[0]);
+            if (first != kBootloaderAck) {
+                answer.outcome = first == kBootloaderNack ? Outcome::Refused : Outcome::WrongByte;
+                break;
+            }
+            if (answer.bytes.size() < answerBytes) continue;
+            // Whatever has come beyond the answer already is a tail.
+            if (answer.bytes.size() == answerBytes && GetFTQueueStatus() == ftd::FT_OK &&
+                QueueBytes > 0) {
+                const std::uint32_t more = ReadFTDevice();
+                answer.bytes.append(reinterpret_cast<const char*>(InBuffer.data()),
+                                    static_cast<qsizetype>(more));
+            }
+            answer.outcome = answer.bytes.size() > answerBytes ? Outcome::TooLong : Outcome::Whole;
+            break;
+        }
+        if (quiet.elapsed() >= inactivityMs) {
+            answer.outcome = answer.bytes.isEmpty() ? Outcome::Silent : Outcome::Incomplete;
+            break;
+        }
+        // Sleep until bytes may have come, a millisecond at most.
+        ftd::Driver().WaitForData(DeviceHandle, 1);
+    }
+    PurgeFTReceive();
+    return answer;
+}
 
 std::uint8_t AddressChecksum(std::uint32_t address) {
     return static_cast<std::uint8_t>((address >> 24) ^ (address >> 16) ^ (address >> 8) ^ address);
@@ -102,8 +232,11 @@ std::array<std::uint8_t, 10> VersionRecordFrame(std::int32_t version) {
     return {0x07, 0, 0, 0, 0, 0, 0, 0, v, static_cast<std::uint8_t>(0x07 ^ v)};
 }
 
-QString ReadBootloaderReply(int timeoutMs) {
-    const QString text = ReadReplyText(timeoutMs);
+QString LogBootloaderReply(const BootloaderAnswer& answer) {
+    const QString text = BytesToHex(answer.bytes.left(1));
+    if (!answer.bytes.isEmpty())
+        ConsolePrint(QStringLiteral("num of bytes received: ") +
+                     QString::number(answer.bytes.size()));
     ConsoleAppend(QStringLiteral("received: ") + text);
     if (text == QStringLiteral("79"))
         ConsoleAppend(QStringLiteral("ACK"));
@@ -117,12 +250,13 @@ void SendWriteMemoryCommand(const QString& target) {
         target.isEmpty() ? QStringLiteral("address ") + Hex8(BootloaderAddress) : target;
     ConsolePrint(QStringLiteral("SEND WRITE COMMAND"));
     const QString command = QStringLiteral("the Write Memory command for ") + what;
-    for (std::uint8_t byte : kWriteMemory) {
-        SendByte(byte, command);
-        platform::SleepMs(1);
-    }
-    platform::SleepMs(20);
-    ExpectAck(command);
+    AckStep(command, [&] {
+        for (std::uint8_t byte : kWriteMemory) {
+            SendByte(byte, command);
+            platform::SleepMs(1);
+        }
+        PauseBeforeReply(20);
+    });
 
     SendAddressFrame(QStringLiteral("the address frame for ") + what, 20);
 }
@@ -181,21 +315,26 @@ void SendEraseCommand() {
     ConsoleAppend(QStringLiteral("Start Erase Command"));
     // Here the pause comes before each byte.
     const QString command = QStringLiteral("the Erase command");
-    for (std::uint8_t byte : kEraseMemory) {
-        platform::SleepMs(1);
-        SendByte(byte, command);
-    }
-    platform::SleepMs(20);
-    ExpectAck(command);
+    AckStep(command, [&] {
+        for (std::uint8_t byte : kEraseMemory) {
+            platform::SleepMs(1);
+            SendByte(byte, command);
+        }
+        PauseBeforeReply(20);
+    });
 
     const QString erase = QStringLiteral("the global erase");
-    for (std::uint8_t byte : kGlobalErase) {
-        platform::SleepMs(1);
-        SendByte(byte, erase);
-    }
-    platform::SleepMs(20);
     // The answer comes only once the whole flash is blank.
-    ExpectAck(erase, BootloaderEraseTimeoutMs);
+    AckStep(
+        erase,
+        [&] {
+            for (std::uint8_t byte : kGlobalErase) {
+                platform::SleepMs(1);
+                SendByte(byte, erase);
+            }
+            PauseBeforeReply(20);
+        },
+        BootloaderEraseTimeoutMs);
 }
 
 void WriteFirmwareBlocks(const FirmwareProgress& progress) {
@@ -213,22 +352,24 @@ void WriteFirmwareBlocks(const FirmwareProgress& progress) {
         ConsolePrint(QStringLiteral("SEND N BYTE + DATA + CHECKSUM"));
         const int n = static_cast<int>(FirmwareBlockTexts[index].size() / 2);
         const auto countByte = static_cast<std::uint8_t>(n - 1);
-        ConsolePrint(QStringLiteral("N_byte: ") + Hex2(countByte));
         const QString data = QStringLiteral("the data of ") + block;
-        SendByte(countByte, data);
-        platform::SleepMs(1);
-        ConsolePrint(QStringLiteral("chunk size: ") + QString::number(n));
-        for (int k = 0; k < n; ++k) {
-            SendByte(FirmwareBlockData[index][static_cast<std::size_t>(k)], data);
-            // The pedal has always been given this countdown, not a sleep,
-            // between data bytes.
-            platform::BusyPause(kDataBytePauseIterations);
-        }
-        const std::uint8_t checksum = BlockChecksum(i, countByte);
-        ConsolePrint(QStringLiteral("data checksum: ") + Hex2(checksum));
-        SendByte(checksum, data);
-        platform::SleepMs(1);
-        ExpectAck(data);
+        // Answered at once: no pause after the checksum.
+        AckStep(data, [&] {
+            ConsolePrint(QStringLiteral("N_byte: ") + Hex2(countByte));
+            SendByte(countByte, data);
+            platform::SleepMs(1);
+            ConsolePrint(QStringLiteral("chunk size: ") + QString::number(n));
+            for (int k = 0; k < n; ++k) {
+                SendByte(FirmwareBlockData[index][static_cast<std::size_t>(k)], data);
+                // The pedal has always been given this countdown, not a sleep,
+                // between data bytes.
+                platform::BusyPause(kDataBytePauseIterations);
+            }
+            const std::uint8_t checksum = BlockChecksum(i, countByte);
+            ConsolePrint(QStringLiteral("data checksum: ") + Hex2(checksum));
+            SendByte(checksum, data);
+            platform::SleepMs(1);
+        });
         BootloaderAddress += static_cast<std::uint32_t>(n);
         ConsolePrint(QString());
     }
@@ -238,12 +379,74 @@ void WriteVersionRecord(std::int32_t version) {
     BootloaderAddress = kVersionRecordAddress;
     const QString record = QStringLiteral("the version record ") + At(kVersionRecordAddress);
     SendWriteMemoryCommand(record);
-    for (std::uint8_t byte : VersionRecordFrame(version)) {
-        SendByte(byte, record);
-        platform::SleepMs(1);
+    AckStep(record, [&] {
+        for (std::uint8_t byte : VersionRecordFrame(version)) {
+            SendByte(byte, record);
+            platform::SleepMs(1);
+        }
+        PauseBeforeReply(20);
+    });
+}
+
+QByteArray ReadFlash(std::uint32_t address, int size, const QString& what) {
+    // No pacing: the bootloader takes a Read Memory as fast as the wire brings
+    // it, and the read-back should cost no more than its wire time.
+    const QString command = QStringLiteral("the Read Memory command for ") + what;
+    QuietAckStep(command, [&] {
+        for (std::uint8_t byte : kReadMemory) SendByte(byte, command);
+    });
+    const QString frame = QStringLiteral("the read address frame for ") + what;
+    QuietAckStep(frame, [&] {
+        for (std::uint8_t byte : AddressFrame(address)) SendByte(byte, frame);
+    });
+    const QString read = QStringLiteral("the read of ") + what;
+    const auto count = static_cast<std::uint8_t>(size - 1);
+    const BootloaderAnswer answer = BootloaderExchange(
+        [&] {
+            SendByte(count, read);
+            SendByte(static_cast<std::uint8_t>(count ^ 0xFF), read);
+        },
+        size + 1, BootloaderReplyTimeoutMs);
+    Judge(answer, read, size + 1);
+    return answer.bytes.mid(1);
+}
+
+void VerifyFirmwareBlocks(const FirmwareProgress& progress) {
+    if (progress.setMaximum) progress.setMaximum(FirmwareBlockCount);
+    std::uint32_t address = kFlashStart;
+    for (int i = 0; i < FirmwareBlockCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (progress.setPosition) progress.setPosition(i);
+        const int n = static_cast<int>(FirmwareBlockTexts[index].size() / 2);
+        const QString block =
+            QStringLiteral("block ") + QString::number(i) + QLatin1Char(' ') + At(address);
+        const QByteArray read = ReadFlash(address, n, block);
+        Compare(read, FirmwareBlockData[index].data(), address,
+                QStringLiteral("block ") + QString::number(i) + QStringLiteral(" of the image"));
+        ConsolePrint(QStringLiteral("verified block %1 at %2: %3 bytes match")
+                         .arg(i)
+                         .arg(Hex8(address))
+                         .arg(n));
+        address += static_cast<std::uint32_t>(n);
     }
-    platform::SleepMs(20);
-    ExpectAck(record);
+}
+
+void VerifyVersionRecord(std::int32_t version) {
+    const auto frame = VersionRecordFrame(version);
+    // The eight data bytes between the count byte and the checksum.
+    const int size = frame[0] + 1;
+    const QByteArray read =
+        ReadFlash(kVersionRecordAddress, size,
+                  QStringLiteral("the version record ") + At(kVersionRecordAddress));
+    Compare(read, frame.data() + 1, kVersionRecordAddress, QStringLiteral("the version record"));
+    ConsolePrint(QStringLiteral("verified the version record at %1: %2 bytes match")
+                     .arg(Hex8(kVersionRecordAddress))
+                     .arg(size));
+    ConsolePrint(QStringLiteral("read-back verified: %1 bytes of firmware in %2 block%3 and the "
+                                "version record match what was written")
+                     .arg(FirmwareSize)
+                     .arg(FirmwareBlockCount)
+                     .arg(FirmwareBlockCount == 1 ? QString() : QStringLiteral("s")));
 }
 
 void SendGoCommand() {
@@ -251,12 +454,13 @@ void SendGoCommand() {
     ConsolePrint(QStringLiteral("SEND GO COMMAND"));
     BootloaderAddress = kFlashStart;
     const QString command = QStringLiteral("the Go command");
-    for (std::uint8_t byte : kGo) {
-        SendByte(byte, command);
-        platform::SleepMs(1);
-    }
-    platform::SleepMs(100);
-    ExpectAck(command);
+    AckStep(command, [&] {
+        for (std::uint8_t byte : kGo) {
+            SendByte(byte, command);
+            platform::SleepMs(1);
+        }
+        PauseBeforeReply(100);
+    });
 
     SendAddressFrame(QStringLiteral("the Go address ") + Hex8(BootloaderAddress), 100);
 }

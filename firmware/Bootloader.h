@@ -2,13 +2,15 @@
 // The host side of the pedal microcontroller's serial ROM bootloader as the
 // firmware upgrade uses it: one global erase, Write Memory in blocks of up to
 // 256 bytes from the start of flash, a small version record in the last page,
-// and Go. Every byte goes out in a write of its own, paced the way the pedal
-// has always been driven.
+// Read Memory of all of it to prove what was written, and Go. Every byte goes
+// out in a write of its own, paced the way the pedal has always been driven
+// (the read-back needs no pacing).
 //
-// Each answer is checked: a refusal, a wrong byte or no answer at all ends the
-// upgrade at once with BootloaderFailure, so nothing more is sent and the pedal
-// stays in its bootloader, ready for another attempt.
+// Each answer is checked: a refusal, a wrong byte, a cut or overlong answer or
+// no answer at all ends the upgrade at once with BootloaderFailure, so nothing
+// more is sent and the pedal stays in its bootloader, ready for another attempt.
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -50,14 +52,18 @@ extern int BootloaderEraseTimeoutMs;
 
 // A bootloader step that did not get its ACK, or a byte that could not be sent.
 // cancelled() is true when the wait ended because the editor is quitting.
+// reason() is what went wrong, without the advice the message adds.
 class BootloaderFailure : public platform::EditorError {
 public:
-    explicit BootloaderFailure(const QString& message, bool cancelled = false)
-        : platform::EditorError(message), cancelled_(cancelled) {}
+    explicit BootloaderFailure(const QString& message, bool cancelled = false,
+                               const QString& reason = {})
+        : platform::EditorError(message), cancelled_(cancelled), reason_(reason) {}
     bool cancelled() const { return cancelled_; }
+    const QString& reason() const { return reason_; }
 
 private:
     bool cancelled_;
+    QString reason_;
 };
 
 // An image the upgrade will not write (empty or too large); nothing was sent.
@@ -72,6 +78,35 @@ struct FirmwareProgress {
     std::function<void(int)> setPosition;
 };
 
+// What one bootloader step got back. Every answer the upgrade waits for
+// starts with ACK; for a read the data follows it.
+struct BootloaderAnswer {
+    enum class Outcome {
+        Whole,       // exactly the bytes expected
+        Refused,     // NACK where the ACK belongs
+        WrongByte,   // another byte where the ACK belongs
+        Silent,      // nothing came
+        Incomplete,  // the ACK and part of the rest, then nothing more
+        TooLong,     // more bytes than the answer has
+        LinkLost,    // the driver could not reach the device (closed, unplugged)
+        Cancelled,   // the editor is quitting
+    };
+    Outcome outcome = Outcome::Silent;
+    QByteArray bytes;  // everything read, in order
+};
+
+// One step of the bootloader exchange, and the only place that reads its
+// answers. Empties the receive side, calls send() to write the step's bytes
+// (with their pauses), then reads until exactly answerBytes bytes have come,
+// however the link splits them, running pending events meanwhile. The wait
+// ends when nothing has arrived for inactivityMs. A first byte other than ACK
+// ends the read at once (nothing follows a NACK); bytes beyond answerBytes
+// that have already come make the answer TooLong. The receive side is emptied
+// again at the end, so no byte of this step is read as another step's answer.
+// send() may throw; then nothing is read.
+BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answerBytes,
+                                    int inactivityMs);
+
 // Throws FirmwareImageRejected unless FirmwareSize is an image worth writing.
 void CheckFirmwareImage();
 // Cuts FirmwareHexText into the block tables. An image larger than the tables
@@ -84,15 +119,26 @@ void WriteFirmwareBlocks(const FirmwareProgress& progress);
 // Writes the version record at kVersionRecordAddress: 07, seven zero bytes,
 // the version's low byte, checksum.
 void WriteVersionRecord(std::int32_t version);
+// Reads every block back (Read Memory, no pacing) and compares it byte for
+// byte with what was written; logs one line per block. A difference ends the
+// upgrade with a message naming the first differing address.
+void VerifyFirmwareBlocks(const FirmwareProgress& progress);
+// Reads the version record back and compares it, then logs the summary of
+// the whole read-back.
+void VerifyVersionRecord(std::int32_t version);
+// The Read Memory exchange for size (1..256) bytes at address: command,
+// address frame, count byte and its complement, then the data. what names the
+// memory for the failure messages.
+QByteArray ReadFlash(std::uint32_t address, int size, const QString& what);
 // Starts the new firmware at the start of flash.
 void SendGoCommand();
 
 // Write Memory command and the address frame of BootloaderAddress; target
 // names what is being written, for the failure message.
 void SendWriteMemoryCommand(const QString& target = {});
-// Waits for one answer and logs it with its verdict; returns it as two hex
-// digits (empty when nothing came within timeoutMs).
-QString ReadBootloaderReply(int timeoutMs = BootloaderReplyTimeoutMs);
+// Logs the answer to a step that expects a lone ACK with its verdict, and
+// returns its first byte as two hex digits (empty when nothing came).
+QString LogBootloaderReply(const BootloaderAnswer& answer);
 std::uint8_t AddressChecksum(std::uint32_t address);
 std::uint8_t BlockChecksum(int block, std::uint8_t countByte);
 // The data frame of the version record, count byte to checksum.

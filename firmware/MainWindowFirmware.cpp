@@ -1,4 +1,8 @@
-// The main window's Firmware Upgrade menu and its hidden mode check box.
+// The main window's Firmware Upgrade menu and its hidden mode check box, and
+// the locks the main window keeps while an upgrade runs.
+#include <QPointer>
+#include <vector>
+
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "firmware/TformFirmwareUpgrade.h"
@@ -24,4 +28,22 @@ void TformMain::menuStartFirmwareUpgradeClick() {
     formFirmwareUpgrade->show();
     formFirmwareUpgrade->raise();
     formFirmwareUpgrade->activateWindow();
+}
+
+void TformMain::FirmwareUpgradeRunningChange(bool running) {
+    // Scan, Connect or Disconnect in the middle of an upgrade would take the
+    // link away from it, and switching Upgrade Mode would change how the
+    // pedal's answers are read.
+    static std::vector<std::pair<QPointer<QAction>, bool>> saved;
+    if (running) {
+        saved.clear();
+        for (QAction* action : {menuScan, menuConnect, menuDisconnect, menuFirmwareUpgradeMode}) {
+            saved.emplace_back(action, action->isEnabled());
+            action->setEnabled(false);
+        }
+        return;
+    }
+    for (const auto& [action, enabled] : saved)
+        if (action) action->setEnabled(enabled);
+    saved.clear();
 }

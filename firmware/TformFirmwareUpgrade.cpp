@@ -48,20 +48,38 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
     btnUpgradeFirmware = new QPushButton(QStringLiteral("Upgrade Firmware"), this);
     btnUpgradeFirmware->setObjectName(QStringLiteral("btnUpgradeFirmware"));
 
+    cmbFirmwareChoose->setAccessibleName(QStringLiteral("Firmware image"));
+
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Upgrade progress"));
     ProgressBar1->setOrientation(Qt::Horizontal);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    // A slim bar, so that it does not read as a field to type in.
-    ProgressBar1->setFixedHeight(14);
+    // The bar names the step under way; empty until an upgrade starts.
+    ProgressBar1->setFormat(QString());
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    // The longest step, "Writing block 209 of 210 — 99%", fits the narrow window.
+    QFont small = ProgressBar1->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    ProgressBar1->setFont(small);
+
+    lblDoNotUnplug =
+        new QLabel(QStringLiteral("Do not unplug the pedal until the upgrade has finished."), this);
+    lblDoNotUnplug->setObjectName(QStringLiteral("lblDoNotUnplug"));
+    lblDoNotUnplug->setWordWrap(true);
+    lblDoNotUnplug->setAlignment(Qt::AlignCenter);
+    lblDoNotUnplug->hide();
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(4);
     layout->addWidget(cmbFirmwareChoose);
     layout->addWidget(btnUpgradeFirmware);
     layout->addWidget(ProgressBar1);
+    layout->addWidget(lblDoNotUnplug);
+    layout->addStretch(1);
 
     connect(cmbFirmwareChoose, &QComboBox::currentIndexChanged, this, Guarded([this] {
                 if (cmbFirmwareChoose->currentIndex() >= 0) FirmwareSelect();
@@ -74,7 +92,41 @@ TformFirmwareUpgrade::~TformFirmwareUpgrade() {
     if (formFirmwareUpgrade == this) formFirmwareUpgrade = nullptr;
 }
 
-void TformFirmwareUpgrade::FormCreate() {}
+void TformFirmwareUpgrade::FormCreate() {
+    if (formMain)
+        connect(this, &TformFirmwareUpgrade::upgradeRunningChanged, formMain,
+                &TformMain::FirmwareUpgradeRunningChange);
+}
+
+void TformFirmwareUpgrade::ShowStep(const QString& text, int position, int maximum) {
+    if (maximum > 0) {
+        ProgressBar1->setMaximum(maximum);
+        ProgressBar1->setValue(position);
+    }
+    ProgressBar1->setFormat(text);
+    // Screen readers take the value (the block) from the bar and the step
+    // from its description.
+    ProgressBar1->setAccessibleDescription(text);
+}
+
+void TformFirmwareUpgrade::ShowBlock(const QString& phase, int block) {
+    const int blocks = FirmwareBlockCount;
+    // The share of the blocks already done, as the bar draws it.
+    const int percent = blocks > 0 ? block * 100 / blocks : 0;
+    ShowStep(QStringLiteral("%1 block %2 of %3 \u2014 %4%")
+                 .arg(phase)
+                 .arg(block)
+                 .arg(blocks)
+                 .arg(percent),
+             block, blocks);
+}
+
+void TformFirmwareUpgrade::SetRunning(bool running) {
+    btnUpgradeFirmware->setEnabled(!running);
+    cmbFirmwareChoose->setEnabled(!running);
+    lblDoNotUnplug->setVisible(running);
+    emit upgradeRunningChanged(running);
+}
 
 void TformFirmwareUpgrade::FirmwareSelect() {
     const QString text = cmbFirmwareChoose->currentText();
@@ -114,21 +166,64 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
         return;
     }
     SplitFirmwareImage();
+
+    // Nothing can be changed while the pedal is between two firmwares; the
+    // reply waits keep the windows answering meanwhile.
+    SetRunning(true);
+    // However the upgrade ends, the locks come off, and before any message
+    // about how it ended.
+    struct EndRun {
+        TformFirmwareUpgrade* window;
+        bool active = true;
+        void Release() {
+            if (active) window->SetRunning(false);
+            active = false;
+        }
+        ~EndRun() { Release(); }
+    } endRun{this};
+    const FirmwareProgress writing{
+        [](int) {}, [this](int block) { ShowBlock(QStringLiteral("Writing"), block); }};
+    const FirmwareProgress verifying{
+        [](int) {}, [this](int block) { ShowBlock(QStringLiteral("Verifying"), block); }};
     try {
+        ProgressBar1->setRange(0, 100);
+        ProgressBar1->setValue(0);
+        ShowStep(QStringLiteral("Erasing\u2026"));
         SendEraseCommand();
-        WriteFirmwareBlocks({[this](int maximum) { ProgressBar1->setMaximum(maximum); },
-                             [this](int position) { ProgressBar1->setValue(position); }});
+        WriteFirmwareBlocks(writing);
+        ShowStep(QStringLiteral("Writing the version record"));
         WriteVersionRecord(FirmwareVersionNumber);
-        platform::SleepMs(2000);
-        // Until the user has read this the pedal stays in its bootloader.
-        platform::ShowMessage(QStringLiteral("Firmware Upgrade Complete, device will now restart"));
-        SendGoCommand();
+        // Only firmware that reads back as written may be started: anything
+        // else keeps the pedal in its bootloader, where another try can mend it.
+        VerifyFirmwareBlocks(verifying);
+        ShowStep(QStringLiteral("Verifying the version record"));
+        VerifyVersionRecord(FirmwareVersionNumber);
     } catch (const BootloaderFailure& failure) {
         // The mode and the buttons stay as they are, so the user can retry.
+        ShowStep(QStringLiteral("Upgrade stopped"));
+        endRun.Release();
         if (!failure.cancelled()) platform::ShowMessage(failure.message());
         return;
     }
 
+    ShowStep(QStringLiteral("Starting the pedal"));
+    platform::WaitMs(2000);
+    if (PedalWaitsCancelled()) return;
+    QString outcome = QStringLiteral("Firmware Upgrade Complete, device will now restart");
+    try {
+        SendGoCommand();
+    } catch (const BootloaderFailure& failure) {
+        if (failure.cancelled()) return;
+        // Nothing is gained by writing again: the flash holds the new firmware.
+        outcome = QStringLiteral(
+                      "The new firmware was written and verified, but the pedal did "
+                      "not restart: ") +
+                  failure.reason() +
+                  QStringLiteral(". Switch the pedal off and on again to start the new firmware.");
+    }
+
+    ShowStep(QString());
+    endRun.Release();
     btnUpgradeFirmware->setEnabled(false);
     hide();
     if (formMain) formMain->menuFirmwareUpgradeMode->setChecked(false);
@@ -137,4 +232,6 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
         formMain->btnRequest->setEnabled(true);
         formMain->btnUpload->setEnabled(true);
     }
+    // Told once the editor is back in its usual state.
+    platform::ShowMessage(outcome);
 }

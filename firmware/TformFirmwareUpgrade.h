@@ -3,6 +3,7 @@
 // editor carries and starts the upgrade through the pedal's bootloader.
 
 #include <QComboBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QString>
@@ -29,10 +30,25 @@ public:
     QComboBox* cmbFirmwareChoose;
     QPushButton* btnUpgradeFirmware;
     QProgressBar* ProgressBar1;
+    // Shown while an upgrade runs.
+    QLabel* lblDoNotUnplug;
 
     void FormCreate();
     void FirmwareSelect();
     void btnUpgradeFirmwareClick();
+
+signals:
+    // An upgrade starts (true) or ends however it ends (false); the main window
+    // locks its connection commands meanwhile.
+    void upgradeRunningChanged(bool running);
+
+private:
+    // The step under way, on the bar: its text and, for the block phases, the
+    // block as the bar's position out of the block count.
+    void ShowStep(const QString& text, int position = 0, int maximum = 0);
+    void ShowBlock(const QString& phase, int block);
+    // The window's own controls and the main window's locks for a running upgrade.
+    void SetRunning(bool running);
 };
 
 extern TformFirmwareUpgrade* formFirmwareUpgrade;

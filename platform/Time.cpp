@@ -1,6 +1,9 @@
 #include "platform/Time.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 
 namespace platform {
@@ -12,6 +15,7 @@ public:
         if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
     }
     void BusyPause(std::uint64_t iterations) override { SpinIterations(iterations); }
+    void WaitMs(int milliseconds) override { RunEventsFor(milliseconds); }
 };
 
 std::unique_ptr<Clock>& Installed() {
@@ -29,6 +33,16 @@ void SpinIterations(std::uint64_t iterations) {
 #else
         std::atomic_signal_fence(std::memory_order_seq_cst);
 #endif
+    }
+}
+
+void RunEventsFor(int milliseconds) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        // Short naps: events are taken within 10 ms, and the wait ends on time.
+        QThread::msleep(
+            static_cast<unsigned long>(std::clamp<qint64>(deadline.remainingTime(), 0, 10)));
     }
 }
 

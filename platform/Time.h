@@ -14,6 +14,10 @@ public:
     virtual void SleepMs(int milliseconds) = 0;
     // Runs `iterations` empty loop turns (the compiler may not drop them).
     virtual void BusyPause(std::uint64_t iterations) = 0;
+    // A pause long enough that the windows must keep answering during it: the
+    // real clock runs pending events meanwhile. Clocks that only count take
+    // it as a sleep.
+    virtual void WaitMs(int milliseconds) { SleepMs(milliseconds); }
 };
 
 Clock& clock();
@@ -25,9 +29,14 @@ inline void SleepMs(int milliseconds) {
 inline void BusyPause(std::uint64_t iterations) {
     clock().BusyPause(iterations);
 }
+inline void WaitMs(int milliseconds) {
+    clock().WaitMs(milliseconds);
+}
 
 // The real clock's busy loop, usable on its own (the benchmark times it).
 void SpinIterations(std::uint64_t iterations);
+// The real clock's wait: pending events are run until the time is up.
+void RunEventsFor(int milliseconds);
 
 // Counts sleeps and pauses without spending them.
 class CountingClock : public Clock {

@@ -10,11 +10,13 @@ void PrintPtyUsage(std::FILE* to) {
     std::fprintf(
         to,
         "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
-        "                         [--link PATH] [--paced] [--verbose]\n"
+        "                         [--corrupt-write ADDRESS] [--link PATH] [--paced] [--verbose]\n"
         "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
         "  --bootloader          start in the microcontroller's ROM bootloader\n"
         "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
         "  --firmware-version N  firmware version the pedal reports (0..255)\n"
+        "  --corrupt-write ADDRESS  the first write that programs ADDRESS (e.g. 0x08003905)\n"
+        "                        stores a wrong byte there and still answers ACK\n"
         "  --link PATH           also make PATH a symbolic link to the terminal\n"
         "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
         "  --verbose             log every write received on standard error\n"
@@ -57,6 +59,22 @@ bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
                 return false;
             }
             options.firmwareVersion = static_cast<int>(version);
+        } else if (arg == "--corrupt-write") {
+            const char* text = value("--corrupt-write");
+            if (!text) return false;
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long address = std::strtoull(text, &end, 0);
+            if (errno != 0 || end == text || *end != '\0' || address < 0x08000000ULL ||
+                address >= 0x08020000ULL) {
+                std::fprintf(stderr,
+                             "quendle-pedal-sim: --corrupt-write needs a flash address "
+                             "0x08000000..0x0801FFFF, not %s\n",
+                             text);
+                return false;
+            }
+            options.corrupt = true;
+            options.corruptAddress = static_cast<std::uint32_t>(address);
         } else {
             std::fprintf(stderr, "quendle-pedal-sim: unknown option %s\n", arg.c_str());
             return false;
@@ -72,6 +90,7 @@ PtyFrontEnd::PtyFrontEnd(const PtyOptions& options, Clock nowMs) {
     pedal_.SetBootOnSync(options.bootOnSync);
     if (options.firmwareVersion >= 0)
         pedal_.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
+    if (options.corrupt) pedal_.CorruptFlashWrite(options.corruptAddress);
     if (options.bootloader) pedal_.EnterBootloader();
 }
 

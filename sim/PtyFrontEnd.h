@@ -16,6 +16,8 @@ struct PtyOptions {
     bool bootloader = false;
     bool bootOnSync = false;
     int firmwareVersion = -1;
+    bool corrupt = false;
+    std::uint32_t corruptAddress = 0;
     std::string link;
     bool paced = false;
     bool verbose = false;

@@ -42,6 +42,21 @@ void StmBootloader::Reset() {
 void StmBootloader::ClearFaults() {
     stepFaults_.clear();
     nackWrites_.clear();
+    corruptions_.clear();
+}
+
+void StmBootloader::Send(const Bytes& bytes) {
+    if (splitPiece_ == 0) {
+        hooks_.send(bytes, 0);
+        return;
+    }
+    for (std::size_t from = 0; from < bytes.size(); from += splitPiece_) {
+        const std::size_t to = std::min(bytes.size(), from + splitPiece_);
+        hooks_.send(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(to)),
+                    splitDelayMs_);
+        splitDelayMs_ += splitGapMs_;
+    }
 }
 
 std::uint8_t* StmBootloader::Memory(std::uint32_t address, std::size_t size, bool* isFlash) {
@@ -60,6 +75,7 @@ std::uint8_t* StmBootloader::Memory(std::uint32_t address, std::size_t size, boo
 
 bool StmBootloader::Verdict(bool ok, const std::string& what) {
     const std::size_t step = steps_++;
+    splitPiece_ = 0;
     if (!ok) log_.push_back("nack " + what);
     auto it = stepFaults_.find(step);
     if (it == stepFaults_.end()) {
@@ -90,6 +106,17 @@ bool StmBootloader::Verdict(bool ok, const std::string& what) {
             state_ = State::Dead;
             if (hooks_.unplug) hooks_.unplug();
             return false;
+        case BootFault::Tail:
+            log_.push_back(where + "extra byte");
+            Send({ok ? kAck : kNack, fault.byte});
+            return ok;
+        case BootFault::Split:
+            log_.push_back(where + "split answer");
+            splitPiece_ = std::max<std::size_t>(fault.pieceBytes, 1);
+            splitGapMs_ = fault.delayMs;
+            splitDelayMs_ = 0;
+            Send({ok ? kAck : kNack});
+            return ok;
     }
     return ok;
 }
@@ -293,6 +320,15 @@ void StmBootloader::OnWriteFrame() {
     if (!Verdict(true, what)) return;
     std::copy(data, data + size, memory);
     log_.push_back(what);
+    for (auto it = corruptions_.begin(); it != corruptions_.end();) {
+        if (it->first >= address_ && it->first - address_ < size) {
+            memory[it->first - address_] ^= it->second;
+            log_.push_back("corrupted " + Hex32(it->first));
+            it = corruptions_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void StmBootloader::OnEraseGlobal(std::uint8_t checksum) {

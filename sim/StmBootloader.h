@@ -26,12 +26,20 @@ struct BootFault {
         WrongByte,  // `byte` is sent in place of the ACK/NACK; the operation takes place
         Late,       // the ACK/NACK comes delayMs later; the operation takes place
         Unplug,     // the device drops off the bus before answering
+        Tail,       // `byte` follows the ACK/NACK, as a noisy line might add it
+        // The answer of the step comes in pieces, as a USB bridge hands bytes
+        // over: the ACK/NACK at once, then the data of a read in pieces of
+        // `pieceBytes`, each delayMs after the one before. The operation
+        // takes place.
+        Split,
     };
-    BootFault(Kind kind = NoAnswer, std::uint8_t byte = 0, std::int64_t delayMs = 0)
-        : kind(kind), byte(byte), delayMs(delayMs) {}
+    BootFault(Kind kind = NoAnswer, std::uint8_t byte = 0, std::int64_t delayMs = 0,
+              std::size_t pieceBytes = 1)
+        : kind(kind), byte(byte), delayMs(delayMs), pieceBytes(pieceBytes) {}
     Kind kind;
     std::uint8_t byte;
     std::int64_t delayMs;
+    std::size_t pieceBytes;
 };
 
 class StmBootloader {
@@ -81,6 +89,12 @@ public:
     // Refuses the data frame of the index-th Write Memory command (0-based,
     // counted since the last reset) with a NACK; the flash is left untouched.
     void NackWriteCommand(std::size_t index) { nackWrites_[index] = true; }
+    // The next Write Memory that programs `address` stores that byte with the
+    // bits of `mask` flipped and still answers ACK: a fault that only reading
+    // the flash back can find. Used up by the write it spoils.
+    void CorruptProgrammedByte(std::uint32_t address, std::uint8_t mask = 0x01) {
+        corruptions_[address] = mask;
+    }
     void ClearFaults();
 
 private:
@@ -103,7 +117,8 @@ private:
     // Sends the verdict of one step, after the step's fault if one is set.
     // Returns whether the operation goes ahead.
     bool Verdict(bool ok, const std::string& what);
-    void Send(const Bytes& bytes) { hooks_.send(bytes, 0); }
+    // Sends bytes of the current step's answer, in pieces while it is split.
+    void Send(const Bytes& bytes);
     void OnComplement(std::uint8_t byte);
     void OnAddress();
     void OnReadCount();
@@ -127,6 +142,12 @@ private:
     std::size_t writeCommands_ = 0;
     std::map<std::size_t, BootFault> stepFaults_;
     std::map<std::size_t, bool> nackWrites_;
+    std::map<std::uint32_t, std::uint8_t> corruptions_;
+    // The split of the step being answered: piece size (0: not split) and the
+    // delay the next piece gets.
+    std::size_t splitPiece_ = 0;
+    std::int64_t splitGapMs_ = 0;
+    std::int64_t splitDelayMs_ = 0;
     std::vector<std::string> log_;
 };
 

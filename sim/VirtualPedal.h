@@ -217,6 +217,11 @@ public:
     void UnplugAtBootloaderStep(std::size_t step) { FailBootloaderStep(step, {BootFault::Unplug}); }
     // NACKs the data frame of the index-th Write Memory command (0-based).
     void NackWriteMemory(std::size_t index) { bootloader_->NackWriteCommand(index); }
+    // The next write that programs `address` stores a wrong byte there, still
+    // acknowledged (see StmBootloader::CorruptProgrammedByte).
+    void CorruptFlashWrite(std::uint32_t address, std::uint8_t mask = 0x01) {
+        bootloader_->CorruptProgrammedByte(address, mask);
+    }
 
     // ---- Unplugging --------------------------------------------------------
 

@@ -2,7 +2,7 @@
 // (the editor with --port, or any STM32 bootloader flasher) can talk to it.
 //
 //   quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]
-//                     [--link PATH] [--paced] [--verbose]
+//                     [--corrupt-write ADDRESS] [--link PATH] [--paced] [--verbose]
 //
 // The first line on standard output is the path of the terminal to open. The
 // program runs until SIGTERM or SIGINT; SIGUSR1 resets the pedal into its

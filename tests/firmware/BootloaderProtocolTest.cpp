@@ -2,6 +2,7 @@
 // their checksums, the pacing of every byte, and how answers are judged.
 
 #include "device/Communication.h"
+#include "device/D2XXUnit.h"
 #include "firmware/Bootloader.h"
 #include "platform/Resources.h"
 #include "tests/firmware/FirmwareFixture.h"
@@ -275,40 +276,97 @@ TEST_F(Protocol, EraseAndGoArePacedAsThePedalExpects) {
     EXPECT_EQ(boot->Started(), 0x08000000u);
 }
 
-struct VerdictCase {
+// The one function that reads the bootloader: whatever the answer, the step
+// ends with a verdict and nothing of it is left for the next step.
+struct ExchangeCase {
     const char* name;
-    sim::Bytes answer;
-    QString text;
-    QStringList log;
+    sim::Bytes before;  // already waiting when the step starts (an earlier step's leftovers)
+    sim::Bytes answer;  // what the bootloader sends once the step's bytes are out
+    int answerBytes;
+    BootloaderAnswer::Outcome outcome;
+    QStringList log;  // LogBootloaderReply's lines for it
 };
-void PrintTo(const VerdictCase& c, std::ostream* os) {
+void PrintTo(const ExchangeCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class Verdict : public Protocol, public ::testing::WithParamInterface<VerdictCase> {};
+class Exchange : public Protocol, public ::testing::WithParamInterface<ExchangeCase> {};
 
-TEST_P(Verdict, AnswerIsLoggedWithItsVerdict) {
-    const VerdictCase& c = GetParam();
+TEST_P(Exchange, ReadsExactlyTheAnswerAndLeavesNothingBehind) {
+    const ExchangeCase& c = GetParam();
     OpenBootloader();
-    boot->Queue(c.answer);
-    CaptureConsole();
-    EXPECT_EQ(ReadBootloaderReply(20), c.text);
-    EXPECT_EQ(captured, c.log);
+    boot->Queue(c.before);
+    bool sent = false;
+    const BootloaderAnswer answer = BootloaderExchange(
+        [&] {
+            sent = true;
+            boot->Queue(c.answer);
+        },
+        c.answerBytes, 20);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(answer.outcome, c.outcome);
+    EXPECT_EQ(ToBytes(answer.bytes), c.answer);
+    std::uint32_t left = 99;
+    ASSERT_EQ(boot->GetQueueStatus(DeviceHandle, left), ftd::FT_OK);
+    EXPECT_EQ(left, 0u);
+    if (c.answerBytes == 1) {
+        CaptureConsole();
+        LogBootloaderReply(answer);
+        EXPECT_EQ(captured, c.log);
+    }
 }
 
+const QStringList kAckLog = {"P num of bytes received: 1", "A received: 79", "A ACK"};
+
 INSTANTIATE_TEST_SUITE_P(
-    Answers, Verdict,
+    Answers, Exchange,
     ::testing::Values(
-        VerdictCase{"Ack", {0x79}, "79", {"P num of bytes received: 1", "A received: 79", "A ACK"}},
-        VerdictCase{
-            "Nack", {0x1F}, "1F", {"P num of bytes received: 1", "A received: 1F", "A NOT ACK"}},
-        VerdictCase{"OtherByte", {0x00}, "00", {"P num of bytes received: 1", "A received: 00"}},
-        // Only the first byte is judged.
-        VerdictCase{"AckWithMore",
-                    {0x79, 0x1F},
-                    "79",
-                    {"P num of bytes received: 2", "A received: 79", "A ACK"}},
-        VerdictCase{"Nothing", {}, "", {"A received: "}}),
+        ExchangeCase{"Ack", {}, {0x79}, 1, BootloaderAnswer::Outcome::Whole, kAckLog},
+        ExchangeCase{"Nack",
+                     {},
+                     {0x1F},
+                     1,
+                     BootloaderAnswer::Outcome::Refused,
+                     {"P num of bytes received: 1", "A received: 1F", "A NOT ACK"}},
+        ExchangeCase{"OtherByte",
+                     {},
+                     {0x00},
+                     1,
+                     BootloaderAnswer::Outcome::WrongByte,
+                     {"P num of bytes received: 1", "A received: 00"}},
+        ExchangeCase{"AckWithATail",
+                     {},
+                     {0x79, 0x1F},
+                     1,
+                     BootloaderAnswer::Outcome::TooLong,
+                     {"P num of bytes received: 2", "A received: 79", "A ACK"}},
+        ExchangeCase{"Nothing", {}, {}, 1, BootloaderAnswer::Outcome::Silent, {"A received: "}},
+        // An ACK left over from an earlier step is not this step's answer.
+        ExchangeCase{
+            "OnlyAnOldAck", {0x79}, {}, 1, BootloaderAnswer::Outcome::Silent, {"A received: "}},
+        ExchangeCase{"ReadWhole", {}, {0x79, 1, 2, 3}, 4, BootloaderAnswer::Outcome::Whole, {}},
+        ExchangeCase{"ReadCut", {}, {0x79, 1}, 4, BootloaderAnswer::Outcome::Incomplete, {}},
+        ExchangeCase{
+            "ReadTooLong", {}, {0x79, 1, 2, 3, 4}, 4, BootloaderAnswer::Outcome::TooLong, {}},
+        ExchangeCase{"ReadRefused", {}, {0x1F}, 4, BootloaderAnswer::Outcome::Refused, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Read Memory as AN3155 has it: 11 EE, the address frame with its XOR, N - 1
+// and its complement; the answer is ACK at each stage, then the N bytes. The
+// read-back sends it without pauses.
+TEST_F(Protocol, ReadMemoryFramesFollowTheBootloaderFormat) {
+    OpenBootloader();
+    SendEraseCommand();
+    LoadImage(QByteArray::fromHex("A1B2C3"));
+    SplitFirmwareImage();
+    WriteFirmwareBlocks({});
+    RecordTimeline();
+    CaptureConsole();
+    EXPECT_EQ(ToBytes(ReadFlash(0x08000000, 3, "block 0")), (sim::Bytes{0xA1, 0xB2, 0xC3}));
+    EXPECT_EQ(ToBytes(ReadFlash(0x0801FF00, 256, "the last page's end")), sim::Bytes(256, 0xFF));
+    EXPECT_EQ(Timeline(), "11 EE 08 00 00 00 08 02 FD 11 EE 08 01 FF 00 F6 FF 00");
+    EXPECT_TRUE(captured.isEmpty());
+    EXPECT_EQ(boot->Count(Step::ReadCount), 2);
+}
 
 }  // namespace

@@ -2,10 +2,14 @@
 // and the whole sequence against a scripted bootloader, including every way
 // the bootloader can let it down.
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -48,10 +52,28 @@ const sim::Bytes kVersion4Record = {0, 0, 0, 0, 0, 0, 0, 4};
 void ExpectReadyForRetry() {
     EXPECT_TRUE(FirmwareUpgradeMode);
     EXPECT_TRUE(formMain->menuFirmwareUpgradeMode->isChecked());
+    EXPECT_TRUE(formMain->menuFirmwareUpgradeMode->isEnabled());
     EXPECT_TRUE(UpgradeButton()->isEnabled());
+    EXPECT_TRUE(formFirmwareUpgrade->cmbFirmwareChoose->isEnabled());
+    EXPECT_FALSE(formFirmwareUpgrade->lblDoNotUnplug->isVisibleTo(formFirmwareUpgrade));
     EXPECT_TRUE(formFirmwareUpgrade->isVisible());
     EXPECT_FALSE(formMain->btnRequest->isEnabled());
     EXPECT_FALSE(formMain->btnUpload->isEnabled());
+    EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
+    EXPECT_FALSE(formMain->menuConnect->isEnabled());
+}
+
+// The Upgrade Firmware button, the image list, Upgrade Mode and the whole
+// Connection menu are locked, and the window warns against unplugging.
+void ExpectLockedWhileRunning() {
+    EXPECT_FALSE(UpgradeButton()->isEnabled());
+    EXPECT_FALSE(formFirmwareUpgrade->cmbFirmwareChoose->isEnabled());
+    EXPECT_TRUE(formFirmwareUpgrade->lblDoNotUnplug->isVisible());
+    EXPECT_EQ(formFirmwareUpgrade->lblDoNotUnplug->text(),
+              "Do not unplug the pedal until the upgrade has finished.");
+    for (QAction* action : {formMain->menuScan, formMain->menuConnect, formMain->menuDisconnect,
+                            formMain->menuFirmwareUpgradeMode})
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
 }
 
 TEST_F(Upgrade, WindowOffersFirmware4WithNothingChosen) {
@@ -109,7 +131,8 @@ TEST_F(Upgrade, StartFirmwareUpgradeOpensTheWindowWithoutBlockingTheMainWindow) 
 }
 
 // A three-byte image shows the whole exchange at once: every byte in a write
-// of its own, every pause, the completion message before Go, every log line.
+// of its own, every pause, the unpaced read-back, Go and only then the
+// completion message, every log line.
 TEST_F(Upgrade, TinyImageRunsTheWholeSequenceInOrder) {
     platform::RegisterResource("FIRMWARE_4", QByteArray::fromHex("A1B2C3"));
     StartInBootloader();
@@ -126,8 +149,11 @@ TEST_F(Upgrade, TinyImageRunsTheWholeSequenceInOrder) {
               // the version record
               "31 s1 CE s1 s20 08 s1 01 s1 FC s1 00 s1 F5 s1 s20 "
               "07 s1 00 s1 00 s1 00 s1 00 s1 00 s1 00 s1 00 s1 04 s1 03 s1 s20 "
-              // the completion message, and only then Go
-              "s2000 MSG 21 s1 DE s1 s100 08 s1 00 s1 00 s1 00 s1 08 s1 s100");
+              // the read-back of the block and of the record
+              "11 EE 08 00 00 00 08 02 FD "
+              "11 EE 08 01 FC 00 F5 07 F8 "
+              // Go, and the completion message once it was acknowledged
+              "s2000 21 s1 DE s1 s100 08 s1 00 s1 00 s1 00 s1 08 s1 s100 MSG");
     const QStringList ack = {"P num of bytes received: 1", "A received: 79", "A ACK"};
     QStringList expected = {"P Firmware num of bytes: 3",
                             "P num of chunks: 0",
@@ -149,7 +175,12 @@ TEST_F(Upgrade, TinyImageRunsTheWholeSequenceInOrder) {
              << "P data checksum: D2" << ack << "P "
              << "P SEND WRITE COMMAND" << ack << "P SEND ADDRESS + CHECKSUM"
              << "P Address: 0801FC00"
-             << "P address checksum: F5" << ack << ack << "P "
+             << "P address checksum: F5" << ack << ack
+             << "P verified block 0 at 08000000: 3 bytes match"
+             << "P verified the version record at 0801FC00: 8 bytes match"
+             << "P read-back verified: 3 bytes of firmware in 1 block and the version record "
+                "match what was written"
+             << "P "
              << "P SEND GO COMMAND" << ack << "P SEND ADDRESS + CHECKSUM"
              << "P Address: 08000000"
              << "P address checksum: 08" << ack;
@@ -166,9 +197,48 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
     ASSERT_EQ(image.size(), 53704);
     StartInBootloader();
     Choose("Firmware_4");
-    QSignalSpy positions(Bar(), &QProgressBar::valueChanged);
+    // What the bar says, and what a screen reader reads from it, at chosen
+    // moments of the upgrade; the window is locked at each of them.
+    QStringList shown;
+    auto look = [&](Step step, int occurrence) {
+        boot->OnStep(step, occurrence, [&] {
+            QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Bar());
+            ASSERT_NE(bar, nullptr);
+            ASSERT_NE(bar->valueInterface(), nullptr);
+            EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), Bar()->value());
+            EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), Bar()->maximum());
+            EXPECT_EQ(bar->text(QAccessible::Value), QString::number(Bar()->value()));
+            EXPECT_EQ(bar->text(QAccessible::Description), Bar()->text());
+            EXPECT_EQ(bar->text(QAccessible::Name), "Upgrade progress");
+            shown << Bar()->text();
+            ExpectLockedWhileRunning();
+        });
+    };
+    look(Step::EraseCommand, 0);
+    look(Step::WriteData, 0);
+    look(Step::WriteData, 57);
+    look(Step::WriteData, 209);
+    look(Step::WriteData, 210);
+    look(Step::ReadCount, 3);
+    look(Step::ReadCount, 210);
+    look(Step::GoCommand, 0);
+    // The completion box comes once Go was acknowledged and the editor has
+    // left Upgrade Mode.
+    bool goAcknowledged = false;
+    boot->OnStep(Step::GoAddress, 0, [&] { goAcknowledged = true; });
+    dialogs->onMessage = [&](const QString&) {
+        EXPECT_TRUE(goAcknowledged);
+        EXPECT_FALSE(FirmwareUpgradeMode);
+        EXPECT_FALSE(formFirmwareUpgrade->isVisible());
+    };
     NewConsoleLines();
     ClickUpgrade();
+    EXPECT_EQ(
+        shown,
+        (QStringList{"Erasing\u2026", "Writing block 0 of 210 \u2014 0%",
+                     "Writing block 57 of 210 \u2014 27%", "Writing block 209 of 210 \u2014 99%",
+                     "Writing the version record", "Verifying block 3 of 210 \u2014 1%",
+                     "Verifying the version record", "Starting the pedal"}));
 
     const QStringList lines = NewConsoleLines();
     EXPECT_EQ(lines.mid(0, 3), (QStringList{"Firmware num of bytes: 53704", "num of chunks: 209",
@@ -181,12 +251,15 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
                            "received: 79", "ACK", "SEND N BYTE + DATA + CHECKSUM"}));
     EXPECT_EQ(lines.mid(last + 6, 2), (QStringList{"N_byte: C7", "chunk size: 200"}));
     EXPECT_EQ(boot->Count(Step::WriteData), 211);  // 210 blocks and the version record
+    EXPECT_EQ(boot->Count(Step::ReadCount), 211);  // and each read back
+    EXPECT_EQ(lines.filter(QRegularExpression("^verified block \\d+ at")).size(), 210);
+    EXPECT_TRUE(
+        lines.contains("read-back verified: 53704 bytes of firmware in 210 blocks and the "
+                       "version record match what was written"));
 
     // The bar counts blocks and stops one short of its maximum.
     EXPECT_EQ(Bar()->maximum(), 210);
     EXPECT_EQ(Bar()->value(), 209);
-    ASSERT_EQ(positions.count(), 209);
-    EXPECT_EQ(positions.first().first().toInt(), 1);
 
     EXPECT_EQ(FlashAt(*boot, 0, 53704), ToBytes(image));
     EXPECT_EQ(FlashAt(*boot, 53704, 16), sim::Bytes(16, 0xFF));
@@ -198,6 +271,8 @@ TEST_F(Upgrade, ShippedSizeImageIsWrittenWholeAndTheEditorLeavesUpgradeMode) {
 
     EXPECT_FALSE(formFirmwareUpgrade->isVisible());
     EXPECT_FALSE(formMain->menuFirmwareUpgradeMode->isChecked());
+    EXPECT_TRUE(formMain->menuFirmwareUpgradeMode->isEnabled());
+    EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
     EXPECT_FALSE(FirmwareUpgradeMode);
     EXPECT_TRUE(formMain->btnRequest->isEnabled());
     EXPECT_TRUE(formMain->btnUpload->isEnabled());
@@ -213,7 +288,7 @@ struct FailureCase {
     int occurrence;
     Answer answer;
     QString message;
-    bool completeShown;  // the failure came after the completion message (at Go)
+    bool recordWritten;  // the failure came after the version record was written
 };
 void PrintTo(const FailureCase& c, std::ostream* os) {
     *os << c.name;
@@ -231,19 +306,19 @@ TEST_P(UpgradeFailure, StopsAtTheFailedStepAndStaysReadyForRetry) {
     StartInBootloader();
     Choose("Firmware_4");
     boot->Script(c.step, c.occurrence, c.answer);
+    // By the time the user reads why, the locks are off again.
+    dialogs->onMessage = [](const QString&) { ExpectReadyForRetry(); };
     ClickUpgrade();
 
-    QStringList messages = {QStringLiteral("Firmware upgrade stopped: ") + c.message + kRetry};
-    if (c.completeShown) messages.prepend(kComplete);
-    EXPECT_EQ(dialogs->messages, messages);
+    EXPECT_EQ(dialogs->messages,
+              QStringList{QStringLiteral("Firmware upgrade stopped: ") + c.message + kRetry});
     // Nothing was written after the bytes of the step that failed.
     EXPECT_EQ(boot->Steps().back(), c.step);
     EXPECT_EQ(boot->Count(c.step), c.occurrence + 1);
     EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
     EXPECT_FALSE(boot->Started());
-    if (!c.completeShown) {
-        EXPECT_NE(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
-    }
+    EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8) == kVersion4Record, c.recordWritten);
+    EXPECT_EQ(Bar()->text(), "Upgrade stopped");
     ExpectReadyForRetry();
 }
 
@@ -288,12 +363,86 @@ INSTANTIATE_TEST_SUITE_P(
                     {Answer::Silent},
                     "no answer from the bootloader to the version record at address 0801FC00.",
                     false},
-        FailureCase{"NackAtTheGoAddress",
-                    Step::GoAddress,
-                    0,
+        // The read-back: a refusal, a silence or a garbage answer at any of
+        // its stages stops before Go.
+        FailureCase{"NackAtTheReadCommandOfBlock5",
+                    Step::ReadCommand,
+                    5,
                     {Answer::Nack},
-                    "the bootloader refused the Go address 08000000 (NOT ACK).",
+                    "the bootloader refused the Read Memory command for block 5 at address "
+                    "08000500 (NOT ACK).",
+                    true},
+        FailureCase{"SilentAtTheReadAddressOfBlock0",
+                    Step::ReadAddress,
+                    0,
+                    {Answer::Silent},
+                    "no answer from the bootloader to the read address frame for block 0 at "
+                    "address 08000000.",
+                    true},
+        FailureCase{"NackAtTheReadOfTheVersionRecord",
+                    Step::ReadCount,
+                    210,
+                    {Answer::Nack},
+                    "the bootloader refused the read of the version record at address 0801FC00 "
+                    "(NOT ACK).",
+                    true},
+        FailureCase{"WrongByteAtTheReadOfBlock209",
+                    Step::ReadCount,
+                    209,
+                    {Answer::Byte, 0x00},
+                    "the bootloader answered 00 instead of ACK to the read of block 209 at "
+                    "address 0800D100.",
                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct GoFailureCase {
+    const char* name;
+    Step step;
+    Answer answer;
+    QString reason;
+};
+void PrintTo(const GoFailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GoFailure : public Upgrade, public ::testing::WithParamInterface<GoFailureCase> {};
+
+// A Go that is not acknowledged comes after the read-back proved the flash:
+// no completion box, but a message that the firmware is in place and the
+// pedal needs switching off and on; the editor leaves Upgrade Mode.
+TEST_P(GoFailure, SaysTheFirmwareIsWrittenButThePedalDidNotRestart) {
+    const GoFailureCase& c = GetParam();
+    BootloaderReplyTimeoutMs = 50;
+    platform::RegisterResource("FIRMWARE_4", TestImage(600));
+    StartInBootloader();
+    Choose("Firmware_4");
+    boot->Script(c.step, 0, c.answer);
+    ClickUpgrade();
+    EXPECT_EQ(
+        dialogs->messages,
+        QStringList{"The new firmware was written and verified, but the pedal did not "
+                    "restart: " +
+                    c.reason + ". Switch the pedal off and on again to start the new firmware."});
+    EXPECT_EQ(boot->Steps().back(), c.step);
+    EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
+    EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
+    EXPECT_FALSE(FirmwareUpgradeMode);
+    EXPECT_FALSE(formFirmwareUpgrade->isVisible());
+    EXPECT_FALSE(UpgradeButton()->isEnabled());
+    EXPECT_TRUE(formMain->btnRequest->isEnabled());
+    EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, GoFailure,
+    ::testing::Values(GoFailureCase{"NackAtTheGoCommand",
+                                    Step::GoCommand,
+                                    {Answer::Nack},
+                                    "the bootloader refused the Go command (NOT ACK)"},
+                      GoFailureCase{"SilentAtTheGoAddress",
+                                    Step::GoAddress,
+                                    {Answer::Silent},
+                                    "no answer from the bootloader to the Go address 08000000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Upgrade, RetryAfterARefusedBlockCompletesTheUpgrade) {
@@ -348,9 +497,10 @@ TEST_F(Upgrade, ClosingTheDeviceEndsAWaitAsAFailure) {
     ASSERT_EQ(dialogs->messages.size(), 2);
     EXPECT_EQ(dialogs->messages[0], FTErrorText("FT_GetQueueStatus", ftd::FT_INVALID_HANDLE));
     EXPECT_EQ(dialogs->messages[1],
-              "Firmware upgrade stopped: no answer from the bootloader to the address frame for "
-              "block 3 at address 08000300." +
-                  kRetry);
+              "Firmware upgrade stopped: the link to the pedal failed while waiting for the "
+              "answer to the address frame for block 3 at address 08000300. Nothing more was "
+              "sent. Connect the pedal again with Upgrade Mode ticked and start the upgrade "
+              "again.");
     EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
 }
 
@@ -373,11 +523,12 @@ TEST_F(Upgrade, SecondPressWhileRunningDoesNothing) {
     StartInBootloader();
     Choose("Firmware_4");
     QSignalSpy clicks(UpgradeButton(), &QPushButton::clicked);
-    // The press arrives while the upgrade waits for the answer to block 2.
+    // The press arrives while the upgrade waits for the answer to block 2;
+    // the button is locked then.
     boot->OnStep(Step::WriteData, 2,
                  [] { QTimer::singleShot(0, [] { UpgradeButton()->click(); }); });
     ClickUpgrade();
-    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(clicks.count(), 1);
     EXPECT_EQ(boot->Count(Step::EraseCommand), 1);
     EXPECT_EQ(boot->Count(Step::WriteData), 9);  // 8 blocks and the version record
     EXPECT_EQ(dialogs->messages, QStringList{kComplete});

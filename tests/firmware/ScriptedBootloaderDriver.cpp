@@ -131,10 +131,12 @@ void ScriptedBootloaderDriver::Feed(std::uint8_t byte) {
             state_ = State::Complement;
             return;
         case State::Complement: {
-            const bool valid = byte == static_cast<std::uint8_t>(~command_) &&
-                               (command_ == 0x31 || command_ == 0x43 || command_ == 0x21);
+            const bool valid =
+                byte == static_cast<std::uint8_t>(~command_) &&
+                (command_ == 0x31 || command_ == 0x43 || command_ == 0x21 || command_ == 0x11);
             const Step step = command_ == 0x31   ? Step::WriteCommand
                               : command_ == 0x43 ? Step::EraseCommand
+                              : command_ == 0x11 ? Step::ReadCommand
                                                  : Step::GoCommand;
             state_ = State::Command;
             if (!Respond(step, valid)) return;
@@ -150,11 +152,19 @@ void ScriptedBootloaderDriver::Feed(std::uint8_t byte) {
             const bool valid = (frame_[0] ^ frame_[1] ^ frame_[2] ^ frame_[3]) == frame_[4] &&
                                address_ >= kFlashBase && address_ < kFlashBase + kFlashSize;
             const bool go = command_ == 0x21;
+            const bool read = command_ == 0x11;
             state_ = State::Command;
-            if (!Respond(go ? Step::GoAddress : Step::WriteAddress, valid)) return;
+            if (!Respond(go     ? Step::GoAddress
+                         : read ? Step::ReadAddress
+                                : Step::WriteAddress,
+                         valid))
+                return;
             if (go) {
                 started_ = address_;
                 state_ = State::Running;
+            } else if (read) {
+                frame_.clear();
+                state_ = State::ReadCount;
             } else {
                 frame_.clear();
                 state_ = State::Count;
@@ -182,6 +192,19 @@ void ScriptedBootloaderDriver::Feed(std::uint8_t byte) {
             if (Respond(Step::WriteData, checksum == frame_.back() && erased))
                 std::copy_n(frame_.begin() + 1, dataBytes_,
                             flash_.begin() + static_cast<std::ptrdiff_t>(offset));
+            return;
+        }
+        case State::ReadCount: {
+            frame_.push_back(byte);
+            if (frame_.size() < 2) return;
+            const std::size_t size = std::size_t{frame_[0]} + 1;
+            const std::size_t offset = address_ - kFlashBase;
+            const bool valid = frame_[1] == static_cast<std::uint8_t>(frame_[0] ^ 0xFF) &&
+                               offset + size <= kFlashSize;
+            state_ = State::Command;
+            if (!Respond(Step::ReadCount, valid)) return;
+            output_.insert(output_.end(), flash_.begin() + static_cast<std::ptrdiff_t>(offset),
+                           flash_.begin() + static_cast<std::ptrdiff_t>(offset + size));
             return;
         }
         case State::EraseCode:

@@ -29,6 +29,9 @@ public:
         WriteCommand,
         WriteAddress,
         WriteData,
+        ReadCommand,
+        ReadAddress,
+        ReadCount,  // answered by ACK and the data
         GoCommand,
         GoAddress
     };
@@ -93,6 +96,7 @@ private:
         Address,
         Count,
         Data,
+        ReadCount,
         EraseCode,
         EraseCheck,
         Running

@@ -241,4 +241,66 @@ TEST_F(Bootloader, UnplugAtAChosenStep) {
     EXPECT_EQ(Bytewise(B({0x02, 0xFD})), Bytes{});
 }
 
+Bytes ReadMemory(std::uint32_t address, std::size_t size) {
+    const auto count = static_cast<std::uint8_t>(size - 1);
+    return Cat(Cat(B({0x11, 0xEE}), Address(address)), B({count, static_cast<int>(count ^ 0xFF)}));
+}
+
+// The read-back covers the whole flash up to its last byte, the version
+// record's page included; a read running past the end is refused.
+TEST_F(Bootloader, ReadMemoryReachesTheLastPageAndNoFurther) {
+    Bulk(kSync);
+    Bulk(kGlobalErase);
+    const Bytes record = B({0, 0, 0, 0, 0, 0, 0, 4});
+    Bulk(WriteMemory(0x0801FC00, record));
+    Bulk(WriteMemory(0x0801FFFC, B({1, 2, 3, 4})));
+    EXPECT_EQ(Bytewise(ReadMemory(0x0801FC00, 8)), Cat(B({ACK, ACK, ACK}), record));
+    Bytes end(256, 0xFF);
+    std::copy_n(B({1, 2, 3, 4}).begin(), 4, end.end() - 4);
+    EXPECT_EQ(Bytewise(ReadMemory(0x0801FF00, 256)), Cat(B({ACK, ACK, ACK}), end));
+    EXPECT_EQ(Bytewise(ReadMemory(0x0801FF01, 256)), B({ACK, ACK, NACK}));
+}
+
+// Only reading back can find this fault: the write is acknowledged, one bit
+// of one byte is wrong, and only the first write over that address spoils it.
+TEST_F(Bootloader, CorruptedWriteIsAcknowledgedAndReadsBackWrong) {
+    Bulk(kSync);
+    Bulk(kGlobalErase);
+    pedal.CorruptFlashWrite(kFlash + 0x105, 0x10);
+    const Bytes data(256, 0x5A);
+    EXPECT_EQ(Bytewise(WriteMemory(kFlash, data)), B({ACK, ACK, ACK})) << "another block";
+    EXPECT_EQ(Bytewise(WriteMemory(kFlash + 0x100, data)), B({ACK, ACK, ACK}));
+    Bytes spoilt = data;
+    spoilt[5] = 0x4A;
+    EXPECT_EQ(Bytewise(ReadMemory(kFlash + 0x100, 256)), Cat(B({ACK, ACK, ACK}), spoilt));
+    EXPECT_EQ(FlashAt(kFlash, 256), data);
+    EXPECT_EQ(pedal.BootloaderLog().back(), "read 08000100 256");
+
+    Bulk(kGlobalErase);
+    Bulk(WriteMemory(kFlash + 0x100, data));
+    EXPECT_EQ(FlashAt(kFlash + 0x100, 256), data) << "used up by the write it spoilt";
+}
+
+// A byte after the ACK, and an answer handed over in pieces the way a USB
+// bridge does it: the ACK and the data of a read, a piece every 30 ms.
+TEST_F(Bootloader, TailAndSplitAnswers) {
+    Bulk(kSync);
+    Bulk(kGlobalErase);
+    const Bytes data = B({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    Bulk(WriteMemory(kFlash, data));
+    // Steps: 0 sync, 1-2 erase, 3-5 the write, 6-8 a read, 9-11 another.
+    pedal.FailBootloaderStep(6, {sim::BootFault::Tail, 0x00});
+    pedal.FailBootloaderStep(11, {sim::BootFault::Split, 0, 30, 4});
+    EXPECT_EQ(Bytewise(ReadMemory(kFlash, 10)), Cat(B({ACK, 0x00, ACK, ACK}), data));
+    EXPECT_EQ(Bytewise(ReadMemory(kFlash, 10)), B({ACK, ACK, ACK}));
+    now += 29;
+    EXPECT_EQ(pedal.TakeAll(), Bytes{});
+    now += 1;
+    EXPECT_EQ(pedal.TakeAll(), B({1, 2, 3, 4}));
+    now += 30;
+    EXPECT_EQ(pedal.TakeAll(), B({5, 6, 7, 8}));
+    now += 30;
+    EXPECT_EQ(pedal.TakeAll(), B({9, 10}));
+}
+
 }  // namespace

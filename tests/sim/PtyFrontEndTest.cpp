@@ -178,12 +178,15 @@ TEST(PtyFrontEnd, LinkPointsAtTheTerminalWhileItRuns) {
     rmdir(dir);
 }
 
-TEST(PtyFrontEnd, RefusesABadFirmwareVersion) {
-    const std::string command =
-        std::string(QUENDLE_PEDAL_SIM_PATH) + " --firmware-version 300 >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+TEST(PtyFrontEnd, RefusesBadOptionValues) {
+    for (const char* options : {"--firmware-version 300", "--corrupt-write 0x20000000",
+                                "--corrupt-write 0x08020000", "--corrupt-write flash"}) {
+        const std::string command =
+            std::string(QUENDLE_PEDAL_SIM_PATH) + " " + options + " >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << options;
+        EXPECT_EQ(WEXITSTATUS(status), 2) << options;
+    }
 }
 
 std::string Stm32flash() {
