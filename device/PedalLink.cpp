@@ -84,6 +84,25 @@ AnswerProgress CheckAnswer(const AnswerShape& shape, QByteArray& received) {
     return received.size() >= shape.MaxBytes() ? AnswerProgress::TooLong : AnswerProgress::Partial;
 }
 
+PedalLink::Hold::Hold(PedalLink& link, const QString& what)
+    : link_(link), acquired_(!link.busy_) {
+    if (!acquired_) {
+        link.RefuseIfBusy();
+        return;
+    }
+    link.busy_ = true;
+    link.busyWith_ = what;
+    emit link.busyChanged(true);
+}
+
+PedalLink::Hold::~Hold() {
+    if (!acquired_) return;
+    link_.busy_ = false;
+    link_.busyWith_.clear();
+    emit link_.busyChanged(false);
+    if (link_.open_) link_.FlushHeldWrites();
+}
+
 PedalLink& PedalLink::Instance() {
     static PedalLink* link = new PedalLink;
     return *link;

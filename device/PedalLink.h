@@ -105,6 +105,24 @@ public:
     // True (and says so by refused()) while an exchange waits: operations
     // check it before they ask the user anything.
     bool RefuseIfBusy();
+    // Marks the link busy for a run of exchanges driven step by step (the
+    // firmware upgrade): others are refused and live writes held until it ends.
+    class Hold {
+    public:
+        Hold(PedalLink& link, const QString& what);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        bool acquired() const { return acquired_; }
+
+    private:
+        PedalLink& link_;
+        bool acquired_;
+    };
+    // Judges a driver call made on the open device: false when it failed. A
+    // device that has gone closes the link (closed() says why, once); any
+    // other failure is shown as the driver wrappers show them.
+    bool Check(const QString& label, ftd::FT_STATUS status) { return !Failed(label, status); }
     // Writes a message that has no answer. Refused (false) while an exchange
     // runs or when nothing is open; false too when the write failed.
     bool Send(const PedalMessage& message, bool purgeTransmitFirst = false);

@@ -5,6 +5,7 @@
 
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "platform/Console.h"
 #include "platform/Time.h"
 
@@ -62,7 +63,21 @@ void PauseBeforeReply(int milliseconds) {
 // ends here rather than after a wait for an answer that cannot come.
 void SendByte(std::uint8_t byte, const QString& step) {
     OutBuffer[0] = byte;
-    if (WriteFTDevice(1) != 1) Fail(step + QStringLiteral(" could not be sent to the pedal"));
+    PedalLink& link = PedalLink::Instance();
+    std::uint32_t written = 0;
+    if (link.IsOpen() &&
+        link.Check(QStringLiteral("FT_Write"),
+                   ftd::Driver().Write(DeviceHandle, OutBuffer.data(), 1, written)) &&
+        written == 1)
+        return;
+    // The pedal went away: the link has said so already.
+    if (!link.IsOpen()) {
+        const QString text = QStringLiteral("Firmware upgrade stopped: the pedal was disconnected "
+                                            "during ") + step + QLatin1Char('.');
+        ConsolePrint(text);
+        throw BootloaderFailure(text, true, step);
+    }
+    Fail(step + QStringLiteral(" could not be sent to the pedal"));
 }
 
 // Ends the upgrade unless the answer to step is whole.
@@ -95,6 +110,13 @@ void Judge(const BootloaderAnswer& answer, const QString& step, int answerBytes)
                           (extra.size() > 8 ? QStringLiteral(" ...") : QString())));
         }
         case Outcome::LinkLost:
+            // The pedal went away: the link has said so already.
+            if (!PedalLink::Instance().IsOpen()) {
+                const QString text = QStringLiteral("Firmware upgrade stopped: the pedal was "
+                                                    "disconnected during ") + step + QLatin1Char('.');
+                ConsolePrint(text);
+                throw BootloaderFailure(text, true, step);
+            }
             Fail(QStringLiteral("the link to the pedal failed while waiting for the answer to ") +
                      step,
                  kReconnectHint);
@@ -158,29 +180,36 @@ void Compare(const QByteArray& read, const std::uint8_t* written, std::uint32_t 
 BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answerBytes,
                                     int inactivityMs) {
     BootloaderAnswer answer;
+    PedalLink& link = PedalLink::Instance();
+    ftd::FtDriver& driver = ftd::Driver();
+    // Every call goes through the link's judgement: a device that went away
+    // closes the link with one message, not one per call on the way.
+    const auto ok = [&](const char* label, ftd::FT_STATUS status) {
+        return link.IsOpen() && link.Check(QLatin1String(label), status);
+    };
     // Whatever is left of an earlier step must not be taken for this answer.
-    if (PurgeFTReceive() != ftd::FT_OK) {
+    if (!ok("FT_Purge RX", driver.Purge(DeviceHandle, ftd::FT_PURGE_RX))) {
         answer.outcome = Outcome::LinkLost;
         return answer;
     }
     send();
     QElapsedTimer quiet;
     quiet.start();
+    std::uint32_t waiting = 0;
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (PedalWaitsCancelled()) {
             answer.outcome = Outcome::Cancelled;
             break;
         }
-        // A device that went away is not asked again: each call would add a
-        // driver message.
-        if (GetFTQueueStatus() != ftd::FT_OK) {
+        if (!ok("FT_GetQueueStatus", driver.GetQueueStatus(DeviceHandle, waiting))) {
             answer.outcome = Outcome::LinkLost;
             return answer;
         }
-        if (QueueBytes > 0) {
-            const std::uint32_t n = ReadFTDevice();
-            if (n == 0) {
+        if (waiting > 0) {
+            std::uint32_t n = 0;
+            const std::uint32_t take = std::min<std::uint32_t>(waiting, kBufferSize);
+            if (!ok("FT_Read", driver.Read(DeviceHandle, InBuffer.data(), take, n)) || n == 0) {
                 answer.outcome = Outcome::LinkLost;
                 return answer;
             }
@@ -194,12 +223,13 @@ BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answe
             }
             if (answer.bytes.size() < answerBytes) continue;
             // Whatever has come beyond the answer already is a tail.
-            if (answer.bytes.size() == answerBytes && GetFTQueueStatus() == ftd::FT_OK &&
-                QueueBytes > 0) {
-                const std::uint32_t more = ReadFTDevice();
+            if (answer.bytes.size() == answerBytes &&
+                ok("FT_GetQueueStatus", driver.GetQueueStatus(DeviceHandle, waiting)) &&
+                waiting > 0 &&
+                ok("FT_Read", driver.Read(DeviceHandle, InBuffer.data(),
+                                          std::min<std::uint32_t>(waiting, kBufferSize), n)))
                 answer.bytes.append(reinterpret_cast<const char*>(InBuffer.data()),
-                                    static_cast<qsizetype>(more));
-            }
+                                    static_cast<qsizetype>(n));
             answer.outcome = answer.bytes.size() > answerBytes ? Outcome::TooLong : Outcome::Whole;
             break;
         }
@@ -208,9 +238,9 @@ BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answe
             break;
         }
         // Sleep until bytes may have come, a millisecond at most.
-        ftd::Driver().WaitForData(DeviceHandle, 1);
+        driver.WaitForData(DeviceHandle, 1);
     }
-    PurgeFTReceive();
+    if (link.IsOpen()) ok("FT_Purge RX", driver.Purge(DeviceHandle, ftd::FT_PURGE_RX));
     return answer;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/TformMain.h"
+#include "device/PedalLink.h"
 #include "device/Communication.h"
 #include "firmware/TformFirmwareUpgrade.h"
 
@@ -46,4 +47,11 @@ void TformMain::FirmwareUpgradeRunningChange(bool running) {
     for (const auto& [action, enabled] : saved)
         if (action) action->setEnabled(enabled);
     saved.clear();
+    // The pedal went away meanwhile: the menus follow the link, not what
+    // they were before.
+    if (!PedalLink::Instance().IsOpen()) {
+        menuScan->setEnabled(true);
+        menuConnect->setEnabled(true);
+        menuDisconnect->setEnabled(false);
+    }
 }

@@ -1,5 +1,7 @@
 #include "firmware/TformFirmwareUpgrade.h"
 
+#include "device/PedalLink.h"
+
 #include <QVBoxLayout>
 
 #include "app/TformMain.h"
@@ -145,6 +147,9 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     // start another upgrade inside the running one.
     ExclusiveRun run(FirmwareUpgradeRunning);
     if (!run.acquired()) return;
+    // No other exchange may come between two steps of the bootloader's.
+    const PedalLink::Hold hold(PedalLink::Instance(), QStringLiteral("the firmware upgrade"));
+    if (!hold.acquired()) return;
     // Outside Upgrade Mode the bootloader's answers would be read as DSP text
     // and every step would look refused, after the flash had been erased.
     if (!FirmwareUpgradeMode) {

@@ -1,5 +1,8 @@
 #include "tests/firmware/FirmwareFixture.h"
 
+#include "device/Connection.h"
+#include "device/PedalLink.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
@@ -25,11 +28,9 @@ void FirmwareFixture::TearDown() {
 }
 
 void FirmwareFixture::OpenBootloader(const QString& serial) {
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number(serial), ftd::FT_OK);
+    ASSERT_EQ(PedalLink::Instance().Open(serial), ftd::FT_OK);
     FirmwareUpgradeMode = true;
-    OutBuffer[0] = 0x7F;
-    WriteFTDevice(1);
-    ASSERT_EQ(ReadReplyText(1000), QStringLiteral("79"));
+    ASSERT_EQ(SynchroniseWithBootloader(), QStringLiteral("79"));
 }
 
 void FirmwareFixture::StartInBootloader() {

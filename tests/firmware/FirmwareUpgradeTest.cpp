@@ -476,7 +476,7 @@ TEST_F(Upgrade, AByteTheDriverRefusesStopsTheUpgradeThere) {
     });
     ClickUpgrade();
     EXPECT_EQ(dialogs->messages,
-              (QStringList{FTErrorText("FT_Write", ftd::FT_IO_ERROR),
+              (QStringList{FTErrorText("FT_Write", ftd::FT_FAILED_TO_WRITE_DEVICE),
                            "Firmware upgrade stopped: the data of block 5 at address 08000500 "
                            "could not be sent to the pedal." +
                                kRetry}));
@@ -494,13 +494,12 @@ TEST_F(Upgrade, ClosingTheDeviceEndsAWaitAsAFailure) {
     boot->Script(Step::WriteAddress, 3, {Answer::Silent});
     boot->OnStep(Step::WriteAddress, 3, [] { QTimer::singleShot(0, [] { CloseFTDevice(); }); });
     ClickUpgrade();
-    ASSERT_EQ(dialogs->messages.size(), 2);
-    EXPECT_EQ(dialogs->messages[0], FTErrorText("FT_GetQueueStatus", ftd::FT_INVALID_HANDLE));
-    EXPECT_EQ(dialogs->messages[1],
-              "Firmware upgrade stopped: the link to the pedal failed while waiting for the "
-              "answer to the address frame for block 3 at address 08000300. Nothing more was "
-              "sent. Connect the pedal again with Upgrade Mode ticked and start the upgrade "
-              "again.");
+    // One message: the link closed itself and says why.
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"The pedal was disconnected (FT_GetQueueStatus - Invalid handle...). "
+                          "Plug it in again, then use Scan and Connect."});
+    EXPECT_FALSE(formMain->menuDisconnect->isEnabled());
+    EXPECT_TRUE(formMain->menuConnect->isEnabled());
     EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
 }
 

@@ -73,7 +73,7 @@ FT_STATUS ScriptedBootloaderDriver::Write(FT_HANDLE handle, const void* buffer,
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     const std::size_t index = writes_.size();
     writes_.emplace_back(bytes, bytes + toWrite);
-    if (failWrite_ && *failWrite_ == index) return FT_IO_ERROR;
+    if (failWrite_ && *failWrite_ == index) return FT_FAILED_TO_WRITE_DEVICE;
     for (std::uint32_t k = 0; k < toWrite; ++k) Feed(bytes[k]);
     bytesWritten = toWrite;
     return FT_OK;

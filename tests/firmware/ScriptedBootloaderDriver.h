@@ -51,6 +51,7 @@ public:
         hooks_[{step, occurrence}] = std::move(action);
     }
     // Makes the index-th write (0-based, counted over the driver's life) fail.
+    // The write of that index is refused (the device stays).
     void FailWrite(std::size_t index) { failWrite_ = index; }
     // Bytes that arrive as if the bootloader had sent them.
     void Queue(const sim::Bytes& bytes) {

@@ -162,10 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
         SimFailureCase{"UnpluggedBeforeAnsweringAnAddress",
                        [](sim::VirtualPedal& p) { p.UnplugAtBootloaderStep(4); },
                        kEraseWrites + 2 + 5,
-                       {FTErrorText("FT_GetQueueStatus", ftd::FT_IO_ERROR),
-                        "Firmware upgrade stopped: the link to the pedal failed while waiting "
-                        "for the answer to the address frame for block 0 at address 08000000." +
-                            kReconnect}}),
+                       // One message: the link closed itself and says why.
+                       {"The pedal was disconnected (FT_GetQueueStatus - General IO error...). "
+                        "Plug it in again, then use Scan and Connect."}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VirtualBootloader, RetryAfterARefusedBlockCompletesTheUpgrade) {
@@ -264,16 +263,22 @@ TEST_P(LinkFault, EndsWithAClearMessageAndNothingSentAfter) {
         EXPECT_FALSE(FirmwareUpgradeMode);
         return;
     }
-    QStringList expected;
-    if (c.fault.kind == sim::BootFault::Unplug)
-        expected << FTErrorText("FT_GetQueueStatus", ftd::FT_IO_ERROR);
-    expected << "Firmware upgrade stopped: " + c.failure;
+    // An unplug closes the link, which says so once.
+    const QStringList expected =
+        c.fault.kind == sim::BootFault::Unplug
+            ? QStringList{"The pedal was disconnected (FT_GetQueueStatus - General IO error...). "
+                          "Plug it in again, then use Scan and Connect."}
+            : QStringList{"Firmware upgrade stopped: " + c.failure};
     EXPECT_EQ(dialogs->messages, expected);
     EXPECT_EQ(pedal.Messages().size(), c.writes);
     EXPECT_EQ(pedal.BootloaderSteps(), c.step + 1);
     EXPECT_FALSE(
         std::count(pedal.BootloaderLog().begin(), pedal.BootloaderLog().end(), "go 08000000"));
-    ExpectReadyForRetry();
+    // Unplugged, the editor is disconnected and Connect is the way back.
+    if (c.fault.kind == sim::BootFault::Unplug)
+        EXPECT_TRUE(formMain->menuConnect->isEnabled());
+    else
+        ExpectReadyForRetry();
 }
 
 INSTANTIATE_TEST_SUITE_P(
