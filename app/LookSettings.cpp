@@ -1,5 +1,6 @@
 #include "app/LookSettings.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +18,9 @@ namespace {
 // Seven menu items for eight looks: Style_7 is reached only through style.txt.
 constexpr int kLookMenuItems = 7;
 constexpr int kMidiChannels = 16;
+// What each look is called, for screen readers (the menu shows the numbers).
+const char* const kLookNames[] = {"Daylight",    "Night", "High contrast", "Tweed",
+                                  "Studio blue", "Sage",  "Graphite",      "Print"};
 
 void ApplyRememberedLook() {
     const QString path = StyleFilePath();
@@ -41,7 +45,12 @@ bool ApplyLook(int index) {
     const auto sheet = platform::FindResource(QStringLiteral("Style_") + QString::number(index));
     if (!sheet) return false;
     qApp->setStyleSheet(QString::fromUtf8(*sheet));
-    if (formMain) formMain->FitClientArea();
+    if (formMain) {
+        formMain->FitClientArea();
+        // The menu marks the look in force (none for a look it has no item for).
+        const QList<QAction*> items = formMain->menuLook->actions();
+        for (int i = 0; i < items.size(); ++i) items[i]->setChecked(i == index);
+    }
     return true;
 }
 
@@ -62,18 +71,26 @@ QString MidiChannelHex(const QString& channel) {
 }
 
 void BuildLookAndMidiMenus(TformMain& form) {
+    auto* looks = new QActionGroup(form.menuLook);
     for (int i = 0; i < kLookMenuItems; ++i) {
         QAction* item = form.menuLook->addAction(QString::number(i));
         item->setObjectName(QStringLiteral("menuLook%1").arg(i));
+        item->setCheckable(true);
+        item->setActionGroup(looks);
+        item->setToolTip(QStringLiteral("Look %1: %2").arg(i).arg(QLatin1String(kLookNames[i])));
+        item->setStatusTip(item->toolTip());
         QObject::connect(item, &QAction::triggered, &form,
                          platform::Guarded([&form, item] { form.menuLookClickItem(item); }));
     }
     ApplyRememberedLook();
     QStringList channels{QStringLiteral("OMNI")};
     for (int channel = 1; channel <= kMidiChannels; ++channel) channels << QString::number(channel);
+    auto* group = new QActionGroup(form.menuMIDIchannel);
     for (const QString& channel : channels) {
         QAction* item = form.menuMIDIchannel->addAction(channel);
         item->setObjectName(QStringLiteral("menuMIDIchannel") + channel);
+        item->setCheckable(true);
+        item->setActionGroup(group);
         QObject::connect(item, &QAction::triggered, &form, platform::Guarded([&form, item] {
                              form.menuMIDIchannelsClickItem(item);
                          }));

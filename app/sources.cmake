@@ -3,6 +3,7 @@ list(APPEND QUENDLE_GUI_SOURCES
     app/ConsoleTools.cpp app/ConsoleTools.h
     app/EditorApp.cpp app/EditorApp.h
     app/LookSettings.cpp app/LookSettings.h
+    app/SecondaryWindows.cpp app/SecondaryWindows.h
     app/TformMain.cpp app/TformMain.h
     app/TformPrint.cpp app/TformPrint.h
     app/UpdateCheck.cpp app/UpdateCheck.h

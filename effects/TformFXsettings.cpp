@@ -10,6 +10,7 @@
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "effects/HintsUnit.h"
+#include "effects/KnobText.h"
 #include "library/Catalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -181,6 +182,28 @@ void TformFXsettings::BuildControls() {
     chkBypassShortPress->setChecked(true);
     chkChangePresetLongPress->setChecked(true);
 
+    // Screen readers read a list by its label, and the two groups' buttons
+    // by group and choice (both groups have a "Bypass").
+    lblVariableWavePitch->setBuddy(cmbVariableWavePitch);
+    lblTrackingFunctions->setBuddy(cmbGuitarTuning);
+    lblAssignCtrlUNO->setBuddy(cmbAssignCtrlUNO);
+    lblAssignCtrlDUE->setBuddy(cmbAssignCtrlDUE);
+    lblAssignCtrlTRE->setBuddy(cmbAssignCtrlTRE);
+    lblAssignCtrlQUATTRO->setBuddy(cmbAssignCtrlQUATTRO);
+    lblAssignRemote->setBuddy(cmbAssignRemote);
+    chkBypassShortPress->setAccessibleName(QStringLiteral("Short press: Bypass"));
+    chkChangePresetShortPress->setAccessibleName(QStringLiteral("Short press: Change Preset"));
+    chkBypassLongPress->setAccessibleName(QStringLiteral("Long press: Bypass"));
+    chkChangePresetLongPress->setAccessibleName(QStringLiteral("Long press: Change Preset"));
+
+    // A typed figure on a knob: a level 0 to 100.
+    for (QuendleDial* d : {dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dial1stHarmonic,
+                           dialInputLevel, dialClipWave})
+        d->setParser([](const QString& text) {
+            const TypedKnobValue typed = ParseKnobText(text, LevelKnob);
+            return QuendleDial::Parsed{typed.angle, typed.hint};
+        });
+
     // The display controls only show what the pedal reports.
     for (QWidget* w : std::initializer_list<QWidget*>{
              dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dialLowPass, dialHighPass,
@@ -304,6 +327,44 @@ void TformFXsettings::ConnectHandlers() {
     connect(chkDominantNoteCut, &QCheckBox::toggled, this,
             Guarded([this] { chkDominantNoteCutChange(); }));
     connect(chkHighNoteCut, &QCheckBox::toggled, this, Guarded([this] { chkHighNoteCutChange(); }));
+
+    // After the handlers, so the text shows what they made of the move.
+    for (QuendleDial* d : {dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dialLowPass,
+                           dialHighPass, dialRange, dial1stHarmonic, dialInputLevel, dialClipWave})
+        connect(d, &QuendleDial::angleChanged, this, &TformFXsettings::ShowKnobText);
+    // The read-back selects a list before it marks the parameter assigned:
+    // the lock is shown once it has done both.
+    for (QComboBox* list : {cmbAssignCtrlUNO, cmbAssignCtrlDUE})
+        connect(list, &QComboBox::currentIndexChanged, this, &TformFXsettings::ShowKnobText,
+                Qt::QueuedConnection);
+}
+
+void TformFXsettings::ShowKnobText() {
+    if (!ParameterModelBuilt()) return;
+    const std::pair<QuendleDial*, std::pair<ParameterRef, KnobScale>> knobs[] = {
+        {dialDry, {*paramDry, LevelKnob}},
+        {dialMinus1Oct, {*paramMinus1Oct, LevelKnob}},
+        {dialSubMix, {*paramSubMix, LevelKnob}},
+        {dialMinus2Oct, {*paramMinus2Oct, LevelKnob}},
+        {dialLowPass, {*paramLowPass, LowPassKnob}},
+        {dialHighPass, {*paramHighPass, HighPassKnob}},
+        {dialRange, {*paramRange, RangeKnob}},
+        {dial1stHarmonic, {*param1stHarmonic, LevelKnob}},
+        {dialInputLevel, {*paramInputLevel, LevelKnob}},
+        {dialClipWave, {*paramWaveClip, LevelKnob}}};
+    for (const auto& [dial, what] : knobs)
+        dial->setValueText(KnobValueText(what.first.value(), what.second),
+                           KnobExactText(what.first.value(), what.second));
+
+    // An assigned parameter's knob names the button that holds it.
+    auto holder = [this](const assignable_parameter& p) {
+        if (!p.is_assigned) return QString();
+        if (cmbAssignCtrlUNO->currentText() == p.parameter_name) return QStringLiteral("CTRL I");
+        if (cmbAssignCtrlDUE->currentText() == p.parameter_name) return QStringLiteral("CTRL II");
+        return QStringLiteral("CTRL");
+    };
+    dialInputLevel->setLockedText(holder(*paramInputLevel));
+    dialClipWave->setLockedText(holder(*paramWaveClip));
 }
 
 void TformFXsettings::FormCreate() {
@@ -320,6 +381,7 @@ void TformFXsettings::FormCreate() {
     chkDominantNoteCut->setToolTip(HintDominantNotesCut);
     chkHighNoteCut->setToolTip(HintHighNotesCut);
     cmbGuitarTuning->setCurrentIndex(0);
+    ShowKnobText();
 }
 
 QComboBox* TformFXsettings::AssignmentList(int control) const {
@@ -345,6 +407,7 @@ AssignmentListItem* TformFXsettings::SelectedAssignmentItem(const QComboBox* lis
 
 void TformFXsettings::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    ShowKnobText();
     // Every show reads the selected algorithm's addresses; a show that
     // ShowForSelectedAlgorithm makes has done so already (so that a bad image
     // stops the click instead of showing a half-read window), and a window

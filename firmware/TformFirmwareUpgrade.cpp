@@ -41,6 +41,7 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
 
     cmbFirmwareChoose = new QComboBox(this);
     cmbFirmwareChoose->setObjectName(QStringLiteral("cmbFirmwareChoose"));
+    cmbFirmwareChoose->setAccessibleName(QStringLiteral("Firmware image"));
     cmbFirmwareChoose->addItem(kFirmware4, kFirmware4ItemName);
     cmbFirmwareChoose->setCurrentIndex(-1);
     cmbFirmwareChoose->setPlaceholderText(QStringLiteral("Choose the firmware"));
@@ -50,6 +51,7 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Upgrade progress"));
     ProgressBar1->setOrientation(Qt::Horizontal);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
