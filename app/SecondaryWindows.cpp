@@ -2,9 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QDialog>
-#include <QMainWindow>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QWidget>
 
 namespace {
@@ -22,12 +20,29 @@ QAccessibleInterface* WindowFactory(const QString& key, QObject* object) {
     return new QAccessibleWidget(widget, QAccessible::Window);
 }
 
+// Sees the Escape that no control of the window took (a key a control
+// leaves alone travels up to its window).
+class EscapeCloser : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+                static_cast<QWidget*>(watched)->close();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 void CloseOnEscape(QWidget* window) {
-    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_Escape), window);
-    shortcut->setContext(Qt::WindowShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
+    window->installEventFilter(new EscapeCloser(window));
 }
 
 void InstallWindowAccessibility() {

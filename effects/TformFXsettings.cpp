@@ -191,6 +191,10 @@ void TformFXsettings::BuildControls() {
     lblAssignCtrlTRE->setBuddy(cmbAssignCtrlTRE);
     lblAssignCtrlQUATTRO->setBuddy(cmbAssignCtrlQUATTRO);
     lblAssignRemote->setBuddy(cmbAssignRemote);
+    // A drop-down would otherwise be read by the entry it shows.
+    for (QLabel* l : {lblVariableWavePitch, lblTrackingFunctions, lblAssignCtrlUNO,
+                      lblAssignCtrlDUE, lblAssignCtrlTRE, lblAssignCtrlQUATTRO, lblAssignRemote})
+        l->buddy()->setAccessibleName(l->text());
     chkBypassShortPress->setAccessibleName(QStringLiteral("Short press: Bypass"));
     chkChangePresetShortPress->setAccessibleName(QStringLiteral("Short press: Change Preset"));
     chkBypassLongPress->setAccessibleName(QStringLiteral("Long press: Bypass"));
