@@ -286,8 +286,10 @@ void QuendleDial::paintEvent(QPaintEvent*) {
     const QString middle = isLocked() ? locked_ : valueText_;
     if (!middle.isEmpty() && !editor_) {
         QFont f = font();
-        f.setBold(true);
-        const qreal room = r * 1.15;
+        // A figure sits inside the pointer's circle; a button's name is
+        // longer and may reach toward the rim (the locked pointer says less).
+        f.setBold(!isLocked());
+        const qreal room = r * (isLocked() ? 1.6 : 1.15);
         qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : 9;
         for (; size > 5; size -= 0.5) {
             f.setPointSizeF(size);

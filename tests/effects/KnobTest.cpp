@@ -248,3 +248,54 @@ TEST_F(KnobFixture, DisplayOnlyKnobsAreReadableInEveryLook) {
 }
 
 }  // namespace
+
+namespace {
+
+// How many pixels of a control change, at 3:1 or more, when it takes the
+// keyboard focus: the focus mark as the eye sees it.
+int FocusMarkPixels(QWidget* control, QWidget* elsewhere) {
+    // Taken from the window, so the control stands on what it stands on.
+    QWidget* window = control->window();
+    const QRect area(control->mapTo(window, QPoint(0, 0)), control->size());
+    elsewhere->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    const QImage without = window->grab(area).toImage();
+    control->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    if (!control->hasFocus()) return -1;
+    const QImage with = window->grab(area).toImage();
+    int changed = 0;
+    for (int y = 0; y < std::min(with.height(), without.height()); ++y)
+        for (int x = 0; x < std::min(with.width(), without.width()); ++x)
+            if (Contrast(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3.0) ++changed;
+    return changed;
+}
+
+TEST_F(KnobFixture, TheKeyboardFocusIsPlainOnEveryKindOfControlInEveryLook) {
+    StartConnectedWithAlgorithm();
+    TformFXsettings& w = *formFXsettings;
+    w.chkDominantNoteCut->blockSignals(true);
+    w.chkDominantNoteCut->setChecked(true);
+    w.chkDominantNoteCut->blockSignals(false);
+    const std::vector<QWidget*> settings = {
+        w.dialInputLevel,      w.chkDominantNoteCut,        w.chkHighNoteCut,
+        w.chkBypassShortPress, w.chkChangePresetShortPress, w.cmbGuitarTuning,
+        w.cmbAssignCtrlUNO};
+    const std::vector<QWidget*> main = {formMain->btnRequest, formMain->lstEffects};
+    formMain->btnRequest->setEnabled(true);
+    for (int look = 0; look < 8; ++look) {
+        ASSERT_TRUE(ApplyLook(look));
+        for (const auto& [window, controls] : {std::pair{static_cast<QWidget*>(&w), settings},
+                                               std::pair{static_cast<QWidget*>(formMain), main}}) {
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+            for (QWidget* c : controls) {
+                QWidget* other = c == controls.front() ? controls.back() : controls.front();
+                EXPECT_GE(FocusMarkPixels(c, other), 12)
+                    << "look " << look << " " << c->objectName().toStdString();
+            }
+        }
+    }
+}
+
+}  // namespace
