@@ -57,9 +57,10 @@ void CreateWindows(bool show) {
     formNoteTrackingFilter = new TformNoteTrackingFilter(formMain);
     formNoteTrackingFilter->FormCreate();
     InstallWindowAccessibility();
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             formFirmwareUpgrade, formPrint, formFXInfo, formFXsettings, formNoteTrackingFilter})
+    for (QWidget* window : std::initializer_list<QWidget*>{formPrint, formFXInfo, formFXsettings,
+                                                           formNoteTrackingFilter})
         CloseOnEscape(window);
+    CloseOnEscape(formFirmwareUpgrade, [] { return !FirmwareUpgradeRunning; });
     if (show) formMain->show();
 }
 

@@ -24,25 +24,29 @@ QAccessibleInterface* WindowFactory(const QString& key, QObject* object) {
 // leaves alone travels up to its window).
 class EscapeCloser : public QObject {
 public:
-    using QObject::QObject;
+    EscapeCloser(QWidget* window, std::function<bool()> mayClose)
+        : QObject(window), mayClose_(std::move(mayClose)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
-                static_cast<QWidget*>(watched)->close();
+                if (!mayClose_ || mayClose_()) static_cast<QWidget*>(watched)->close();
                 return true;
             }
         }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    std::function<bool()> mayClose_;
 };
 
 }  // namespace
 
-void CloseOnEscape(QWidget* window) {
-    window->installEventFilter(new EscapeCloser(window));
+void CloseOnEscape(QWidget* window, std::function<bool()> mayClose) {
+    window->installEventFilter(new EscapeCloser(window, std::move(mayClose)));
 }
 
 void InstallWindowAccessibility() {

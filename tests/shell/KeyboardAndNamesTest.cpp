@@ -120,6 +120,14 @@ TEST_F(EditorFixture, TheKeyboardOpensTheSettingsWindowAndEscapeClosesTheSeconda
         EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
     }
 
+    // Not while the firmware is being written: the window keeps the progress
+    // in sight.
+    formFirmwareUpgrade->show();
+    FirmwareUpgradeRunning = true;
+    QTest::keyClick(formFirmwareUpgrade, Qt::Key_Escape);
+    EXPECT_TRUE(formFirmwareUpgrade->isVisible());
+    FirmwareUpgradeRunning = false;
+
     // The menus answer to Alt and a letter.
     for (QMenu* menu : {formMain->menuFile, formMain->menuConnection, formMain->menuSettings,
                         formMain->menuFirmwareUpgrade, formMain->menuInfo})
