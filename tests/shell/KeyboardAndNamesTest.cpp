@@ -87,10 +87,18 @@ TEST_F(EditorFixture, EveryControlOfEveryWindowHasAUniqueNameAndEachWindowIsAWin
     ASSERT_EQ(looks.size(), 7);
     EXPECT_EQ(looks[2]->text(), QStringLiteral("2"));
     EXPECT_EQ(looks[2]->toolTip(), QStringLiteral("Look 2: High contrast"));
+    QAccessibleInterface* lookMenu = QAccessible::queryAccessibleInterface(formMain->menuLook);
+    ASSERT_NE(lookMenu, nullptr);
+    ASSERT_NE(lookMenu->child(2), nullptr);
+    EXPECT_EQ(lookMenu->child(2)->text(QAccessible::Name), QStringLiteral("2"));
+    EXPECT_EQ(lookMenu->child(2)->text(QAccessible::Description),
+              QStringLiteral("Look 2: High contrast"));
     EXPECT_TRUE(looks[0]->isChecked());
     looks[3]->trigger();
     EXPECT_TRUE(looks[3]->isChecked());
     EXPECT_FALSE(looks[0]->isChecked());
+    EXPECT_TRUE(lookMenu->child(3)->state().checked);
+    EXPECT_FALSE(lookMenu->child(0)->state().checked);
     QAction* channel = formMain->menuMIDIchannel->actions().value(5);
     ASSERT_NE(channel, nullptr);
     channel->trigger();
