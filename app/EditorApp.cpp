@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/SecondaryWindows.h"
 #include "app/TformMain.h"
 #include "app/TformPrint.h"
 #include "device/FtDriver.h"
@@ -55,6 +56,11 @@ void CreateWindows(bool show) {
     formFXsettings->FormCreate();
     formNoteTrackingFilter = new TformNoteTrackingFilter(formMain);
     formNoteTrackingFilter->FormCreate();
+    InstallWindowAccessibility();
+    for (QWidget* window : std::initializer_list<QWidget*>{formPrint, formFXInfo, formFXsettings,
+                                                           formNoteTrackingFilter})
+        CloseOnEscape(window);
+    CloseOnEscape(formFirmwareUpgrade, [] { return !FirmwareUpgradeRunning; });
     if (show) formMain->show();
 }
 

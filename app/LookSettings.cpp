@@ -1,12 +1,16 @@
 #include "app/LookSettings.h"
 
-#include "device/PedalLink.h"
-
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
+#include <QPointer>
 
 #include "app/TformMain.h"
+#include "device/PedalLink.h"
 #include "device/Communication.h"
 #include "platform/Console.h"
 #include "platform/ErrorReport.h"
@@ -19,6 +23,76 @@ namespace {
 // Seven menu items for eight looks: Style_7 is reached only through style.txt.
 constexpr int kLookMenuItems = 7;
 constexpr int kMidiChannels = 16;
+// What each look is called, for screen readers (the menu shows the numbers).
+const char* const kLookNames[] = {"Daylight",    "Night", "High contrast", "Tweed",
+                                  "Studio blue", "Sage",  "Graphite",      "Print"};
+
+// A look menu item as screen readers get it: its caption ("2") as the name,
+// as the menu shows it, and the look's name as the description. Qt's own menu
+// items carry no description.
+class LookItemAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    explicit LookItemAccessible(QAction* action) : action_(action) {}
+
+    bool isValid() const override { return action_ && Menu(); }
+    QObject* object() const override { return action_; }
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(Menu());
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessible::Role role() const override { return QAccessible::MenuItem; }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) return action_->text();
+        if (t == QAccessible::Description) return action_->toolTip();
+        return QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        QMenu* menu = Menu();
+        const QRect g = menu->actionGeometry(action_);
+        return {menu->mapToGlobal(g.topLeft()), g.size()};
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        QMenu* menu = Menu();
+        s.checkable = true;
+        s.checked = action_->isChecked();
+        s.disabled = !action_->isEnabled();
+        s.invisible = !menu->isVisible();
+        s.focusable = s.selectable = true;
+        s.focused = s.selected = menu->activeAction() == action_;
+        return s;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ActionInterface)
+            return static_cast<QAccessibleActionInterface*>(this);
+        return nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && action_->isEnabled()) action_->trigger();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QMenu* Menu() const {
+        if (!action_) return nullptr;
+        for (QObject* o : action_->associatedObjects())
+            if (auto* menu = qobject_cast<QMenu*>(o)) return menu;
+        return nullptr;
+    }
+    QPointer<QAction> action_;
+};
+
+QAccessibleInterface* LookItemFactory(const QString& key, QObject* object) {
+    if (key != QLatin1String("QAction")) return nullptr;
+    auto* action = qobject_cast<QAction*>(object);
+    if (!action || !action->objectName().startsWith(QLatin1String("menuLook"))) return nullptr;
+    return new LookItemAccessible(action);
+}
 
 }  // namespace
 
@@ -43,7 +117,12 @@ bool ApplyLook(int index) {
     const auto sheet = platform::FindResource(QStringLiteral("Style_") + QString::number(index));
     if (!sheet) return false;
     qApp->setStyleSheet(QString::fromUtf8(*sheet));
-    if (formMain) formMain->FitClientArea();
+    if (formMain) {
+        formMain->FitClientArea();
+        // The menu marks the look in force (none for a look it has no item for).
+        const QList<QAction*> items = formMain->menuLook->actions();
+        for (int i = 0; i < items.size(); ++i) items[i]->setChecked(i == index);
+    }
     return true;
 }
 
@@ -64,18 +143,31 @@ QString MidiChannelHex(const QString& channel) {
 }
 
 void BuildLookAndMidiMenus(TformMain& form) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(LookItemFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    auto* looks = new QActionGroup(form.menuLook);
     for (int i = 0; i < kLookMenuItems; ++i) {
         QAction* item = form.menuLook->addAction(QString::number(i));
         item->setObjectName(QStringLiteral("menuLook%1").arg(i));
+        item->setCheckable(true);
+        item->setActionGroup(looks);
+        item->setToolTip(QStringLiteral("Look %1: %2").arg(i).arg(QLatin1String(kLookNames[i])));
+        item->setStatusTip(item->toolTip());
         QObject::connect(item, &QAction::triggered, &form,
                          platform::Guarded([&form, item] { form.menuLookClickItem(item); }));
     }
     ApplyRememberedLook();
     QStringList channels{QStringLiteral("OMNI")};
     for (int channel = 1; channel <= kMidiChannels; ++channel) channels << QString::number(channel);
+    auto* group = new QActionGroup(form.menuMIDIchannel);
     for (const QString& channel : channels) {
         QAction* item = form.menuMIDIchannel->addAction(channel);
         item->setObjectName(QStringLiteral("menuMIDIchannel") + channel);
+        item->setCheckable(true);
+        item->setActionGroup(group);
         QObject::connect(item, &QAction::triggered, &form, platform::Guarded([&form, item] {
                              form.menuMIDIchannelsClickItem(item);
                          }));

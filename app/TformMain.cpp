@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPainter>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/AppVersion.h"
@@ -35,6 +37,35 @@ namespace {
 
 constexpr int kClientWidth = 354;
 constexpr int kClientHeight = 244;
+
+// The device label: one line; a description too long for it is cut short
+// with an ellipsis but keeps " connected" at its end, and the whole text is
+// in the tooltip. text() stays the whole text, which the link code reads back.
+class DeviceLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QString whole = text();
+        const QFontMetrics fm(font());
+        const QRect room = contentsRect();
+        QString shown = whole;
+        if (fm.horizontalAdvance(whole) > room.width()) {
+            const QString suffix = QStringLiteral(" connected");
+            const bool keep = whole.endsWith(suffix);
+            const QString head = keep ? whole.chopped(suffix.size()) : whole;
+            const int tail = keep ? fm.horizontalAdvance(suffix) : 0;
+            shown = fm.elidedText(head, Qt::ElideRight, room.width() - tail) +
+                    (keep ? suffix : QString());
+        }
+        const QString tip = shown == whole ? QString() : whole;
+        if (toolTip() != tip) setToolTip(tip);
+        QPainter p(this);
+        style()->drawItemText(&p, room, alignment(), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
 
 QFont MainFont() {
     QFont font;
@@ -77,7 +108,9 @@ void TformMain::BuildControls() {
     setCentralWidget(client);
 
     auto label = [&](const char* name, const QString& text) {
-        auto* l = new QLabel(text, client);
+        auto* l = QLatin1String(name) == QLatin1String("lblDeviceName")
+                      ? new DeviceLabel(text, client)
+                      : new QLabel(text, client);
         l->setObjectName(QLatin1String(name));
         l->setFont(MainFont());
         // One line, clipped at the column's edge: a long device name or a
@@ -96,12 +129,6 @@ void TformMain::BuildControls() {
     };
 
     lblDeviceName = label("lblDeviceName", QStringLiteral("No device found"));
-    // A bridge's own description with " connected" after it is wider than the
-    // column; it wraps rather than hiding the word that tells the state.
-    lblDeviceName->setWordWrap(true);
-    // Room for the second line is kept at all times, so the buttons below
-    // stay where they are when the state changes.
-    lblDeviceName->setFixedHeight(2 * QFontMetrics(MainFont()).height() + 2);
     lblDeviceName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     btnUpload = button("btnUpload", QStringLiteral("Upload Selected"), true);
     btnRequest = button("btnRequest", QStringLiteral("Request"), false);
@@ -136,6 +163,9 @@ void TformMain::BuildControls() {
     lstEffects->setFixedWidth(std::max(
         128, QFontMetrics(MainFont()).horizontalAdvance(QStringLiteral("Quendle MK3 0008")) + 30));
     lstEffects->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstEffects->setAccessibleName(QStringLiteral("Algorithms"));
+    // Buttons with a sign for a caption say what they do.
+    btnGetFXInfo->setAccessibleName(QStringLiteral("Algorithm information"));
 
     UploadCheckTimer = new QTimer(this);
     UploadCheckTimer->setObjectName(QStringLiteral("UploadCheckTimer"));
@@ -189,42 +219,42 @@ void TformMain::BuildMenus() {
         return a;
     };
 
-    menuFile = menu(nullptr, "menuFile", QStringLiteral("File"));
-    menuLoadPreset = item(menuFile, "menuLoadPreset", QStringLiteral("Load Preset"));
+    menuFile = menu(nullptr, "menuFile", QStringLiteral("&File"));
+    menuLoadPreset = item(menuFile, "menuLoadPreset", QStringLiteral("&Load Preset"));
     menuLoadPreset->setEnabled(false);
-    menuSavePreset = item(menuFile, "menuSavePreset", QStringLiteral("Save Preset"));
+    menuSavePreset = item(menuFile, "menuSavePreset", QStringLiteral("&Save Preset"));
     menuSavePreset->setEnabled(false);
-    menuLoadIR = item(menuFile, "menuLoadIR", QStringLiteral("Load IR"));
+    menuLoadIR = item(menuFile, "menuLoadIR", QStringLiteral("Load &IR"));
     menuLoadIR->setEnabled(false);
     menuLoadIR->setVisible(false);
 
-    menuConnection = menu(nullptr, "menuConnection", QStringLiteral("Connection"));
-    menuScan = item(menuConnection, "menuScan", QStringLiteral("Scan"));
-    menuConnect = item(menuConnection, "menuConnect", QStringLiteral("Connect"));
-    menuDisconnect = item(menuConnection, "menuDisconnect", QStringLiteral("Disconnect"));
+    menuConnection = menu(nullptr, "menuConnection", QStringLiteral("&Connection"));
+    menuScan = item(menuConnection, "menuScan", QStringLiteral("&Scan"));
+    menuConnect = item(menuConnection, "menuConnect", QStringLiteral("&Connect"));
+    menuDisconnect = item(menuConnection, "menuDisconnect", QStringLiteral("&Disconnect"));
     menuDisconnect->setEnabled(false);
 
-    menuSettings = menu(nullptr, "menuSettings", QStringLiteral("Settings"));
-    menuLook = menu(menuSettings, "menuLook", QStringLiteral("Look"));
-    menuMIDI = menu(menuSettings, "menuMIDI", QStringLiteral("MIDI"));
-    menuMIDIchannel = menu(menuMIDI, "menuMIDIchannel", QStringLiteral("Channel"));
+    menuSettings = menu(nullptr, "menuSettings", QStringLiteral("&Settings"));
+    menuLook = menu(menuSettings, "menuLook", QStringLiteral("&Look"));
+    menuMIDI = menu(menuSettings, "menuMIDI", QStringLiteral("&MIDI"));
+    menuMIDIchannel = menu(menuMIDI, "menuMIDIchannel", QStringLiteral("&Channel"));
     menuEnableAllParameters =
-        item(menuSettings, "menuEnableAllParameters", QStringLiteral("Enable All Parameters"));
+        item(menuSettings, "menuEnableAllParameters", QStringLiteral("&Enable All Parameters"));
     menuEnableAllParameters->setCheckable(true);
     menuEnableAllParameters->setVisible(false);
     // Nothing else opens the note cut window, so it gets its own item here.
-    menuNoteCut = item(menuSettings, "menuNoteCut", QStringLiteral("Note Cut"));
+    menuNoteCut = item(menuSettings, "menuNoteCut", QStringLiteral("&Note Cut"));
 
-    menuFirmwareUpgrade = menu(nullptr, "menuFirmwareUpgrade", QStringLiteral("Firmware Upgrade"));
+    menuFirmwareUpgrade = menu(nullptr, "menuFirmwareUpgrade", QStringLiteral("Fir&mware Upgrade"));
     menuFirmwareUpgradeMode =
-        item(menuFirmwareUpgrade, "menuFirmwareUpgradeMode", QStringLiteral("Upgrade Mode"));
+        item(menuFirmwareUpgrade, "menuFirmwareUpgradeMode", QStringLiteral("&Upgrade Mode"));
     menuFirmwareUpgradeMode->setCheckable(true);
     menuStartFirmwareUpgrade = item(menuFirmwareUpgrade, "menuStartFirmwareUpgrade",
-                                    QStringLiteral("Start Firmware Upgrade"));
+                                    QStringLiteral("&Start Firmware Upgrade"));
     menuStartFirmwareUpgrade->setEnabled(false);
 
-    menuInfo = menu(nullptr, "menuInfo", QStringLiteral("Info"));
-    menuSupport = item(menuInfo, "menuSupport", QStringLiteral("Support"));
+    menuInfo = menu(nullptr, "menuInfo", QStringLiteral("&Info"));
+    menuSupport = item(menuInfo, "menuSupport", QStringLiteral("S&upport"));
     menuAppVersion = item(menuInfo, "menuAppVersion", QStringLiteral("Editor Version: "));
     menuAppVersion->setEnabled(false);
     menuNewAppVersion =
@@ -319,6 +349,15 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
             platform::Guard([&] { consumed = FormKeyDown(key, keyEvent->modifiers()); });
             if (consumed) return true;
             if (widget == lstEffects) {
+                // Return or Space on an algorithm opens it, as a click does.
+                const int k = keyEvent->key();
+                if ((k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Space) &&
+                    keyEvent->modifiers() == Qt::NoModifier && lstEffects->currentItem()) {
+                    lstEffects->setCurrentItem(lstEffects->currentItem(),
+                                               QItemSelectionModel::ClearAndSelect);
+                    platform::Guard([this] { effetto_cliccato(); });
+                    return true;
+                }
                 bool handled = false;
                 platform::Guard([&] { move_up_or_down(keyEvent, handled); });
                 if (handled) return true;

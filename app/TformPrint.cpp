@@ -60,15 +60,25 @@ void TformPrint::BuildControls() {
     edtAddress->setToolTip(QStringLiteral("Parameter address, 4 hex digits"));
     edtData = edit("edtData", QStringLiteral("data"), 84);
     edtData->setToolTip(QStringLiteral("Value, 8 hex digits"));
+    // Screen readers name the fields by what they take, not by their text.
+    edtStartAddress->setAccessibleName(QStringLiteral("First EEPROM address"));
+    edtEndAddress->setAccessibleName(QStringLiteral("Last EEPROM address"));
+    edtAddress->setAccessibleName(QStringLiteral("Parameter address"));
+    edtData->setAccessibleName(QStringLiteral("Parameter value"));
     btnSend = button("btnSend", QStringLiteral("Send"));
     Button1 = button("Button1", QStringLiteral("Button1"));
     cmbNotePicker = new QComboBox(this);
     cmbNotePicker->setObjectName(QStringLiteral("cmbNotePicker"));
     cmbNotePicker->setMaxVisibleItems(16);
+    cmbNotePicker->setAccessibleName(QStringLiteral("Note"));
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
+    Memo1->setAccessibleName(QStringLiteral("Console log"));
+    btnScrollTop->setAccessibleName(QStringLiteral("Scroll to the top"));
+    CheckBox1->setAccessibleName(QStringLiteral("Scroll down with new lines"));
+    Button1->setAccessibleName(QStringLiteral("Show note frequency"));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 

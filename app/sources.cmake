@@ -4,6 +4,7 @@ list(APPEND QUENDLE_GUI_SOURCES
     app/EditorApp.cpp app/EditorApp.h
     app/LookSettings.cpp app/LookSettings.h
     app/MainWindowConnection.cpp app/MainWindowConnection.h
+    app/SecondaryWindows.cpp app/SecondaryWindows.h
     app/TformMain.cpp app/TformMain.h
     app/TformPrint.cpp app/TformPrint.h
     app/UpdateCheck.cpp app/UpdateCheck.h

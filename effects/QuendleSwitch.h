@@ -1,7 +1,8 @@
 #pragma once
 // An on/off slide switch with its caption below, for the settings window's
 // Wave and Split. It is a checkable button: checked = on, toggled() reports
-// every change, also one made from the program.
+// every change, also one made from the program. The
+// state is also written in the track ("On", "Off").
 
 #include <QAbstractButton>
 #include <QColor>
@@ -17,6 +18,8 @@ public:
 
     bool isOn() const { return isChecked(); }
     void setOn(bool on) { setChecked(on); }
+    // "On" or "Off", drawn in the track.
+    QString StateText() const;
 
     // Colours set by the looks; an unset colour follows the palette.
     QColor onColor() const;

@@ -12,6 +12,7 @@
 #include "device/Connection.h"
 #include "effects/HintsUnit.h"
 #include "effects/PedalModel.h"
+#include "effects/KnobText.h"
 #include "library/Catalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -183,6 +184,32 @@ void TformFXsettings::BuildControls() {
     chkBypassShortPress->setChecked(true);
     chkChangePresetLongPress->setChecked(true);
 
+    // Screen readers read a list by its label, and the two groups' buttons
+    // by group and choice (both groups have a "Bypass").
+    lblVariableWavePitch->setBuddy(cmbVariableWavePitch);
+    lblTrackingFunctions->setBuddy(cmbGuitarTuning);
+    lblAssignCtrlUNO->setBuddy(cmbAssignCtrlUNO);
+    lblAssignCtrlDUE->setBuddy(cmbAssignCtrlDUE);
+    lblAssignCtrlTRE->setBuddy(cmbAssignCtrlTRE);
+    lblAssignCtrlQUATTRO->setBuddy(cmbAssignCtrlQUATTRO);
+    lblAssignRemote->setBuddy(cmbAssignRemote);
+    // A drop-down would otherwise be read by the entry it shows.
+    for (QLabel* l : {lblVariableWavePitch, lblTrackingFunctions, lblAssignCtrlUNO,
+                      lblAssignCtrlDUE, lblAssignCtrlTRE, lblAssignCtrlQUATTRO, lblAssignRemote})
+        l->buddy()->setAccessibleName(l->text());
+    chkBypassShortPress->setAccessibleName(QStringLiteral("Short press: Bypass"));
+    chkChangePresetShortPress->setAccessibleName(QStringLiteral("Short press: Change Preset"));
+    chkBypassLongPress->setAccessibleName(QStringLiteral("Long press: Bypass"));
+    chkChangePresetLongPress->setAccessibleName(QStringLiteral("Long press: Change Preset"));
+
+    // A typed figure on a knob: a level 0 to 100.
+    for (QuendleDial* d : {dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dial1stHarmonic,
+                           dialInputLevel, dialClipWave})
+        d->setParser([](const QString& text) {
+            const TypedKnobValue typed = ParseKnobText(text, LevelKnob);
+            return QuendleDial::Parsed{typed.angle, typed.hint};
+        });
+
     // The display controls only show what the pedal reports.
     for (QWidget* w : std::initializer_list<QWidget*>{
              dialDry, dialMinus1Oct, dialSubMix, dialMinus2Oct, dialLowPass, dialHighPass,
@@ -318,6 +345,34 @@ void TformFXsettings::ConnectHandlers() {
     connect(&Model(), &PedalModel::settingsChanged, this, [this] { ShowModel(); });
 }
 
+void TformFXsettings::ShowKnobText() {
+    if (!ParameterModelBuilt()) return;
+    const std::pair<QuendleDial*, std::pair<ParameterRef, KnobScale>> knobs[] = {
+        {dialDry, {*paramDry, LevelKnob}},
+        {dialMinus1Oct, {*paramMinus1Oct, LevelKnob}},
+        {dialSubMix, {*paramSubMix, LevelKnob}},
+        {dialMinus2Oct, {*paramMinus2Oct, LevelKnob}},
+        {dialLowPass, {*paramLowPass, LowPassKnob}},
+        {dialHighPass, {*paramHighPass, HighPassKnob}},
+        {dialRange, {*paramRange, RangeKnob}},
+        {dial1stHarmonic, {*param1stHarmonic, LevelKnob}},
+        {dialInputLevel, {*paramInputLevel, LevelKnob}},
+        {dialClipWave, {*paramWaveClip, LevelKnob}}};
+    for (const auto& [dial, what] : knobs)
+        dial->setValueText(KnobValueText(what.first.value(), what.second),
+                           KnobExactText(what.first.value(), what.second));
+
+    // An assigned parameter's knob names the button that holds it.
+    auto holder = [this](const assignable_parameter& p) {
+        if (!p.is_assigned) return QString();
+        if (cmbAssignCtrlUNO->currentText() == p.parameter_name) return QStringLiteral("CTRL I");
+        if (cmbAssignCtrlDUE->currentText() == p.parameter_name) return QStringLiteral("CTRL II");
+        return QStringLiteral("CTRL");
+    };
+    dialInputLevel->setLockedText(holder(*paramInputLevel));
+    dialClipWave->setLockedText(holder(*paramWaveClip));
+}
+
 void TformFXsettings::FormCreate() {
     BuildParameterModel();
 
@@ -329,11 +384,11 @@ void TformFXsettings::FormCreate() {
     }
 
     Model().Reset();
-    ShowModel();
     dialInputLevel->setToolTip(HintInputLevel);
     chkDominantNoteCut->setToolTip(HintDominantNotesCut);
     chkHighNoteCut->setToolTip(HintHighNotesCut);
     cmbGuitarTuning->setCurrentIndex(0);
+    ShowModel();
 }
 
 QComboBox* TformFXsettings::AssignmentList(int control) const {
@@ -359,6 +414,7 @@ AssignmentListItem* TformFXsettings::SelectedAssignmentItem(const QComboBox* lis
 
 void TformFXsettings::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    ShowModel();
     // Every show reads the selected algorithm's addresses; a show that
     // ShowForSelectedAlgorithm makes has done so already (so that a bad image
     // stops the click instead of showing a half-read window), and a window
@@ -471,6 +527,7 @@ void TformFXsettings::ShowModel() {
                                                          : code % 2 == 0;
         r->setChecked(on);
     }
+    ShowKnobText();
 }
 
 void TformFXsettings::FootswitchChoiceChanged() {

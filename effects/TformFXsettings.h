@@ -104,6 +104,11 @@ public:
     QComboBox* AssignmentList(int control) const;
     static AssignmentListItem* SelectedAssignmentItem(const QComboBox* list);
 
+    // Puts each knob's value text and exact value (from the parameters) on the
+    // knobs, and locks the knobs of assigned parameters to their control
+    // button. Runs after every change of a knob or an assignment list.
+    void ShowKnobText();
+
     // Change handlers.
     void OnChange_dialInputLevel();
     void dialClipWaveChange();

@@ -1,5 +1,6 @@
 list(APPEND QUENDLE_CORE_SOURCES
     effects/ParameterModel.cpp effects/ParameterModel.h
+    effects/KnobText.cpp effects/KnobText.h
     effects/PedalModel.cpp effects/PedalModel.h)
 list(APPEND QUENDLE_GUI_SOURCES
     effects/HintsUnit.cpp effects/HintsUnit.h

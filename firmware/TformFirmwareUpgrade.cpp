@@ -43,6 +43,7 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget* parent)
 
     cmbFirmwareChoose = new QComboBox(this);
     cmbFirmwareChoose->setObjectName(QStringLiteral("cmbFirmwareChoose"));
+    cmbFirmwareChoose->setAccessibleName(QStringLiteral("Firmware image"));
     cmbFirmwareChoose->addItem(kFirmware4, kFirmware4ItemName);
     cmbFirmwareChoose->setCurrentIndex(-1);
     cmbFirmwareChoose->setPlaceholderText(QStringLiteral("Choose the firmware"));

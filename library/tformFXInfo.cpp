@@ -18,6 +18,7 @@ tformFXInfo::tformFXInfo(QWidget* parent)
     setWindowTitle(QStringLiteral("Form1"));
     WebBrowser1 = new QTextBrowser(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setAccessibleName(QStringLiteral("Algorithm information"));
     WebBrowser1->setGeometry(8, 8, 319, 464);
     // Some room between the page's text and the frame.
     WebBrowser1->document()->setDocumentMargin(8);

@@ -181,6 +181,23 @@ int main(int argc, char** argv) {
     formFXsettings->dial1stHarmonic->setAngle(30);
     formFXsettings->swtWave->setChecked(true);
     formFXsettings->cmbVariableWavePitch->setCurrentIndex(12);
+    // The knobs' figures come from the parameters: give them the values the
+    // angles stand for, and put Wave Clip on CTRL II to show a locked knob.
+    paramDry->value = DialAngleToValue(formFXsettings->dialDry->angle());
+    paramMinus1Oct->value = DialAngleToValue(formFXsettings->dialMinus1Oct->angle());
+    paramSubMix->value = DialAngleToValue(formFXsettings->dialSubMix->angle());
+    paramMinus2Oct->value = DialAngleToValue(formFXsettings->dialMinus2Oct->angle());
+    paramLowPass->value = 14;
+    paramHighPass->value = 3;
+    paramRange->value = 22;
+    formFXsettings->dialLowPass->setAngle(ValueToDialAngle(14, 24));
+    formFXsettings->dialHighPass->setAngle(ValueToDialAngle(3, 16));
+    formFXsettings->dialRange->setAngle(ValueToDialAngle(22, 22));
+    param1stHarmonic->value = DialAngleToValue(30);
+    paramInputLevel->value = DialAngleToValue(100);
+    formFXsettings->cmbAssignCtrlDUE->setCurrentIndex(3);
+    paramWaveClip->is_assigned = true;
+    formFXsettings->ShowKnobText();
     // Focus moved as the Tab key moves it, so that the looks show their focus marks.
     formFXsettings->dialInputLevel->setFocus(Qt::TabFocusReason);
     formMain->btnRequest->setFocus(Qt::TabFocusReason);

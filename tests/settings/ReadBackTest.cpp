@@ -102,9 +102,13 @@ TEST_F(StoredSettingsFixture, RequestMovesTheWindowToThePedalsSettings) {
     pedal.ClearMessages();
     ClickOption(w.chkHighNoteCut);
     EXPECT_FALSE(w.chkHighNoteCut->isChecked());
+    // The assigned knob is locked to its button: it does not move at all.
+    EXPECT_EQ(w.dialInputLevel->lockedText(), QStringLiteral("CTRL I"));
+    const int before = w.dialInputLevel->angle();
     w.dialInputLevel->setFocus();
     QTest::keyClick(w.dialInputLevel, Qt::Key_End);
-    EXPECT_EQ(dialogs->messages, (QStringList{kRefusal, kRefusal}));
+    EXPECT_EQ(w.dialInputLevel->angle(), before);
+    EXPECT_EQ(dialogs->messages, (QStringList{kRefusal}));
     EXPECT_TRUE(pedal.Messages().empty());
 
     // The pedal no longer has them assigned: the next Request frees them.
