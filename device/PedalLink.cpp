@@ -84,8 +84,7 @@ AnswerProgress CheckAnswer(const AnswerShape& shape, QByteArray& received) {
     return received.size() >= shape.MaxBytes() ? AnswerProgress::TooLong : AnswerProgress::Partial;
 }
 
-PedalLink::Hold::Hold(PedalLink& link, const QString& what)
-    : link_(link), acquired_(!link.busy_) {
+PedalLink::Hold::Hold(PedalLink& link, const QString& what) : link_(link), acquired_(!link.busy_) {
     if (!acquired_) {
         link.RefuseIfBusy();
         return;

@@ -1,6 +1,10 @@
 #include "device/SerialPortDriver.h"
 
 #include <QSerialPortInfo>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
 #include <algorithm>
 #include <cstring>
 
@@ -78,7 +82,14 @@ QSerialPort* SerialPortDriver::PortOf(FT_HANDLE handle) {
 }
 
 bool SerialPortDriver::Broken(const QSerialPort& port) {
-    return port.error() == QSerialPort::ResourceError || !port.isOpen();
+    if (port.error() == QSerialPort::ResourceError || !port.isOpen()) return true;
+#ifdef Q_OS_UNIX
+    // A device that went away hangs up its terminal; Qt notices that only when
+    // it next reads, which a quiet device never makes it do.
+    pollfd watch{static_cast<int>(port.handle()), POLLIN, 0};
+    if (poll(&watch, 1, 0) > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
+#endif
+    return false;
 }
 
 FT_STATUS SerialPortDriver::Close(FT_HANDLE handle) {

@@ -72,8 +72,10 @@ void SendByte(std::uint8_t byte, const QString& step) {
         return;
     // The pedal went away: the link has said so already.
     if (!link.IsOpen()) {
-        const QString text = QStringLiteral("Firmware upgrade stopped: the pedal was disconnected "
-                                            "during ") + step + QLatin1Char('.');
+        const QString text = QStringLiteral(
+                                 "Firmware upgrade stopped: the pedal was disconnected "
+                                 "during ") +
+                             step + QLatin1Char('.');
         ConsolePrint(text);
         throw BootloaderFailure(text, true, step);
     }
@@ -112,8 +114,10 @@ void Judge(const BootloaderAnswer& answer, const QString& step, int answerBytes)
         case Outcome::LinkLost:
             // The pedal went away: the link has said so already.
             if (!PedalLink::Instance().IsOpen()) {
-                const QString text = QStringLiteral("Firmware upgrade stopped: the pedal was "
-                                                    "disconnected during ") + step + QLatin1Char('.');
+                const QString text = QStringLiteral(
+                                         "Firmware upgrade stopped: the pedal was "
+                                         "disconnected during ") +
+                                     step + QLatin1Char('.');
                 ConsolePrint(text);
                 throw BootloaderFailure(text, true, step);
             }

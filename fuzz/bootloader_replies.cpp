@@ -11,6 +11,7 @@
 
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "firmware/Bootloader.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -133,7 +134,7 @@ void Start() {
     auto owned = std::make_unique<ScriptedAnswers>();
     g_driver = owned.get();
     ftd::InstallDriver(std::move(owned));
-    if (Open_USB_Device_By_Serial_Number(QStringLiteral("QMK3BOOT")) != ftd::FT_OK)
+    if (PedalLink::Instance().Open(QStringLiteral("QMK3BOOT")) != ftd::FT_OK)
         fuzz::Fail("opening the scripted bootloader", __FILE__, __LINE__);
     FirmwareUpgradeMode = true;
     // A 300-byte image: one full block and one partial one.
@@ -150,6 +151,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::StartPlatform();
     Start();
     fuzz::FreshDialogs();
+    // A failed link (FE, FF) closed the link in the input before: connect again.
+    if (!PedalLink::Instance().IsOpen() &&
+        PedalLink::Instance().Open(QStringLiteral("QMK3BOOT")) != ftd::FT_OK)
+        fuzz::Fail("opening the scripted bootloader again", __FILE__, __LINE__);
     g_driver->Start(data, size);
     bool completed = false;
     try {

@@ -4,8 +4,8 @@
 // is whole and decodes to 81 values, and leaves nothing of it behind.
 #include "device/Communication.h"
 #include "device/Connection.h"
-#include "device/PedalLink.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/ReplyDecoder.h"
 #include "platform/Errors.h"
@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < reply.size() && lines < 81; ++i)
         if (reply[i] == '\r' && ++lines == 81) wholeEnd = i + 1;
     if (wholeEnd > 0 && wholeEnd < reply.size() && reply[wholeEnd] == '\n') ++wholeEnd;
-    const bool whole = lines == 81 && wholeEnd <= static_cast<std::size_t>(AnswerShape::LinesOf(81).MaxBytes());
+    const bool whole =
+        lines == 81 && wholeEnd <= static_cast<std::size_t>(AnswerShape::LinesOf(81).MaxBytes());
     if (!refused) {
         const auto expected = whole ? fuzz::DecodeReplyBytes(fuzz::Bytes(data + 2, wholeEnd))
                                     : std::optional<std::vector<std::uint8_t>>{};

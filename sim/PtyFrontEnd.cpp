@@ -10,13 +10,17 @@ void PrintPtyUsage(std::FILE* to) {
     std::fprintf(
         to,
         "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
-        "                         [--corrupt-write ADDRESS] [--link PATH] [--paced] [--verbose]\n"
+        "                         [--corrupt-write ADDRESS] [--pieces N [--piece-gap MS]]\n"
+        "                         [--silent] [--link PATH] [--paced] [--verbose]\n"
         "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
         "  --bootloader          start in the microcontroller's ROM bootloader\n"
         "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
         "  --firmware-version N  firmware version the pedal reports (0..255)\n"
         "  --corrupt-write ADDRESS  the first write that programs ADDRESS (e.g. 0x08003905)\n"
         "                        stores a wrong byte there and still answers ACK\n"
+        "  --pieces N            send every answer of the effect side in pieces of N bytes\n"
+        "  --piece-gap MS        ... MS milliseconds apart (as a busy bridge hands them over)\n"
+        "  --silent              carry out requests but never answer them\n"
         "  --link PATH           also make PATH a symbolic link to the terminal\n"
         "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
         "  --verbose             log every write received on standard error\n"
@@ -59,6 +63,21 @@ bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
                 return false;
             }
             options.firmwareVersion = static_cast<int>(version);
+        } else if (arg == "--silent") {
+            options.silent = true;
+        } else if (arg == "--pieces" || arg == "--piece-gap") {
+            const char* text = value(arg.c_str());
+            if (!text) return false;
+            char* end = nullptr;
+            errno = 0;
+            const long number = std::strtol(text, &end, 10);
+            if (errno != 0 || end == text || *end != '\0' || number < 1 || number > 60000) {
+                std::fprintf(stderr, "quendle-pedal-sim: %s needs a number 1..60000, not %s\n",
+                             arg.c_str(), text);
+                return false;
+            }
+            (arg == "--pieces" ? options.pieceBytes : options.pieceGapMs) =
+                static_cast<int>(number);
         } else if (arg == "--corrupt-write") {
             const char* text = value("--corrupt-write");
             if (!text) return false;
@@ -91,6 +110,16 @@ PtyFrontEnd::PtyFrontEnd(const PtyOptions& options, Clock nowMs) {
     if (options.firmwareVersion >= 0)
         pedal_.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
     if (options.corrupt) pedal_.CorruptFlashWrite(options.corruptAddress);
+    pedal_.SetSilent(options.silent);
+    if (options.pieceBytes > 0) {
+        ReplyFault pieces;
+        // Far more cuts than any answer of the effect side has bytes.
+        for (std::size_t at = static_cast<std::size_t>(options.pieceBytes); at < 70000;
+             at += static_cast<std::size_t>(options.pieceBytes))
+            pieces.splitAfter.push_back(at);
+        pieces.splitGapMs = options.pieceGapMs;
+        pedal_.SetEveryReplyFault(std::move(pieces));
+    }
     if (options.bootloader) pedal_.EnterBootloader();
 }
 

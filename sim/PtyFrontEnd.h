@@ -16,6 +16,10 @@ struct PtyOptions {
     bool bootloader = false;
     bool bootOnSync = false;
     int firmwareVersion = -1;
+    // Every DSP reply in pieces of this many bytes (0: whole), this far apart.
+    int pieceBytes = 0;
+    int pieceGapMs = 0;
+    bool silent = false;
     bool corrupt = false;
     std::uint32_t corruptAddress = 0;
     std::string link;

@@ -191,7 +191,7 @@ ReplyFault& VirtualPedal::NextReplyFault() {
 }
 
 ReplyFault VirtualPedal::TakeReplyFault() {
-    if (replyFaults_.empty()) return {};
+    if (replyFaults_.empty()) return everyReply_;
     ReplyFault fault = std::move(replyFaults_.front());
     replyFaults_.pop_front();
     return fault;

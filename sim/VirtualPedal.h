@@ -181,6 +181,9 @@ public:
     // are used up one per reply, in order.
     ReplyFault& NextReplyFault();
     void QueueReplyFault(ReplyFault fault) { replyFaults_.push_back(std::move(fault)); }
+    // The fault of every reply that has none queued (the pseudo-terminal
+    // front-end's --pieces and --silent).
+    void SetEveryReplyFault(ReplyFault fault) { everyReply_ = std::move(fault); }
     void SwallowNextReply() { NextReplyFault().swallow = true; }
     void DelayNextReply(std::int64_t ms) { NextReplyFault().delayMs = ms; }
     void SplitNextReplyAfter(std::size_t n) { NextReplyFault().splitAfter.push_back(n); }
@@ -290,6 +293,7 @@ private:
 
     bool silent_ = false;
     std::deque<ReplyFault> replyFaults_;
+    ReplyFault everyReply_;
 
     std::unique_ptr<StmBootloader> bootloader_;
     bool inBootloader_ = false;

@@ -9,10 +9,12 @@
 #include <QTest>
 #include <thread>
 
+#include <QTimer>
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "device/SerialPortDriver.h"
 #include "tests/link/LinkSupport.h"
 #include "tests/support/EditorFixture.h"
@@ -50,6 +52,31 @@ protected:
             pedalSim.terminate();
             pedalSim.waitForFinished(5000);
         }
+    }
+    QProcess pedalSim;
+};
+
+class PtyFaults : public EditorFixture {
+protected:
+    void TearDown() override {
+        EditorFixture::TearDown();
+        if (pedalSim.state() != QProcess::NotRunning) {
+            pedalSim.terminate();
+            pedalSim.waitForFinished(5000);
+        }
+    }
+    // Starts quendle-pedal-sim and the editor on its terminal; the path.
+    QString StartPedalSim(const QStringList& options) {
+        pedalSim.start(QStringLiteral(QUENDLE_PEDAL_SIM_PATH), options);
+        if (!pedalSim.waitForStarted(5000)) return {};
+        while (!pedalSim.canReadLine())
+            if (!pedalSim.waitForReadyRead(5000)) return {};
+        const QString path = QString::fromLocal8Bit(pedalSim.readLine()).trimmed();
+        driver = nullptr;
+        ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
+        platform::InstallClock(std::make_unique<SleepingClock>());
+        StartEditor();
+        return path;
     }
     QProcess pedalSim;
 };
@@ -103,7 +130,37 @@ TEST_P(PtyRoundTrip, ConnectRequestDisconnectOverThePseudoTerminal) {
 INSTANTIATE_TEST_SUITE_P(Delivery, PtyRoundTrip,
                          ::testing::Values(PtyCase{"AtOnce", {}},
                                            // The answer trickles in at 115,200 baud.
-                                           PtyCase{"AtWireRate", {"--paced"}}),
+                                           PtyCase{"AtWireRate", {"--paced"}},
+                                           // A busy bridge hands it over in pieces.
+                                           PtyCase{"PiecesOf8Every30ms",
+                                                   {"--pieces", "8", "--piece-gap", "30"}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A pedal that never answers, then one that goes away in the middle of a
+// wait: the editor says so once and ends up disconnected, ready to connect.
+TEST_F(PtyFaults, SilenceThenUnplugOverThePseudoTerminal) {
+    const QString path = StartPedalSim({"--silent"});
+    ASSERT_FALSE(path.isEmpty());
+    PedalLink::TimeoutCapMs() = 300;
+    formMain->menuConnect->trigger();
+    ASSERT_TRUE(DeviceConnected);
+
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    EXPECT_EQ(dialogs->messages, QStringList{"The pedal did not answer."});
+    EXPECT_TRUE(formMain->btnRequest->isEnabled());
+    EXPECT_FALSE(formMain->btnAssign->isEnabled());
+    EXPECT_TRUE(ReplyValues.empty());
+
+    dialogs->messages.clear();
+    PedalLink::TimeoutCapMs() = 5000;
+    QTimer::singleShot(100, formMain, [this] { pedalSim.kill(); });
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    ASSERT_EQ(dialogs->messages.size(), 1) << dialogs->messages.join('|').toStdString();
+    EXPECT_TRUE(dialogs->messages[0].startsWith("The pedal was disconnected ("));
+    EXPECT_FALSE(DeviceConnected);
+    EXPECT_FALSE(formMain->lblDeviceName->text().contains("connected"));
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+    EXPECT_TRUE(formMain->menuConnect->isEnabled());
+}
 
 }  // namespace
