@@ -1,6 +1,6 @@
 // The bootloader's answers during a whole firmware upgrade (erase, two
 // blocks, the version record, Go). Each input byte scripts one answer:
-//   00-BF  ACK, followed by (byte & 3) bytes of noise
+//   00-BF  ACK, followed by (byte & 3) bytes of noise (noise ends the upgrade)
 //   C0-DF  NACK
 //   E0-FD  the next input byte, whatever it is
 //   FE     the link fails while the editor waits (the queue query errs)
@@ -100,6 +100,8 @@ private:
         if (code < 0xC0) {
             rx_.push_back(kBootloaderAck);
             for (int i = 0; i < (code & 3); ++i) rx_.push_back(code);
+            // Bytes after the ACK are not the bootloader's answer.
+            if (code & 3) refused = true;
         } else if (code < 0xE0) {
             rx_.push_back(kBootloaderNack);
         } else if (code < 0xFE) {
