@@ -27,7 +27,9 @@
 #include <vector>
 
 #include "device/Communication.h"
+#include "device/Connection.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "firmware/Bootloader.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -150,11 +152,10 @@ sim::VirtualPedal& ConnectToBootloader(bool paced) {
     ftd::InstallDriver(std::move(owned));
     pedal.SetWirePaced(paced);
     pedal.EnterBootloader();
-    if (Open_USB_Device_By_Serial_Number(QStringLiteral("QMK3BENCH")) != ftd::FT_OK) std::exit(2);
+    PedalLink::Instance().Reset();
+    if (PedalLink::Instance().Open(QStringLiteral("QMK3BENCH")) != ftd::FT_OK) std::exit(2);
     FirmwareUpgradeMode = true;
-    OutBuffer[0] = 0x7F;
-    WriteFTDevice(1);
-    if (ReadReplyText(1000) != QStringLiteral("79")) std::exit(2);
+    if (SynchroniseWithBootloader() != QStringLiteral("79")) std::exit(2);
     return pedal;
 }
 

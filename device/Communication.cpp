@@ -1,7 +1,6 @@
 #include "device/Communication.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 
 #include "device/D2XXUnit.h"
@@ -18,17 +17,6 @@ std::uint16_t EepromStartAddress = 0;
 namespace {
 
 bool g_waitsCancelled = false;
-
-void RunPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-// A wait that ended without a reply drops whatever arrives late, so it cannot
-// become the start of the next reply. The user has already seen why the wait
-// ended, and on a closed device this purge fails too, so it is not reported.
-void DropLateReply() {
-    ftd::Driver().Purge(DeviceHandle, ftd::FT_PURGE_RX);
-}
 
 }  // namespace
 
@@ -65,61 +53,12 @@ int HexTextToOutBuffer(const QString& text, int maxBytes) {
     return pairs;
 }
 
-void SendHexMessage(const QString& text) {
-    const int n = static_cast<int>(text.size() / 2);
-    HexTextToOutBuffer(text, n);
-    WriteFTDevice(static_cast<std::uint32_t>(n));
-}
-
-void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32_t value) {
-    const QString text = prefix + Hex4(address) + Hex8(value);
-    // Messages are at most 255 bytes long.
-    const std::uint8_t n = static_cast<std::uint8_t>(text.size() / 2);
-    ConsolePrint(QStringLiteral("write to DSP msg: ") + text);
-    HexTextToOutBuffer(text, n);
-    WriteFTDevice(n);
-}
-
 void CancelPedalWaits() {
     g_waitsCancelled = true;
     PedalLink::Instance().CancelWaits();
 }
 bool PedalWaitsCancelled() {
     return g_waitsCancelled || QCoreApplication::closingDown();
-}
-
-bool WaitForReply(int timeoutMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    for (;;) {
-        RunPendingEvents();
-        if (PedalWaitsCancelled()) return false;
-        if (GetFTQueueStatus() != ftd::FT_OK) return false;
-        if (QueueBytes > 0) return true;
-        if (timeoutMs >= 0 && elapsed.elapsed() >= timeoutMs) return false;
-        ftd::Driver().WaitForData(DeviceHandle, 1);
-    }
-}
-
-QString ReadReplyText(int timeoutMs) {
-    if (!WaitForReply(timeoutMs)) {
-        DropLateReply();
-        return {};
-    }
-    QByteArray received;
-    std::uint32_t total = 0;
-    std::uint32_t n = 0;
-    do {
-        RunPendingEvents();
-        n = ReadFTDevice();
-        if (n > 0 && !FirmwareUpgradeMode) platform::SleepMs(100);
-        received.append(reinterpret_cast<const char*>(InBuffer.data()), static_cast<int>(n));
-        total += n;
-    } while (n > 0 && !PedalWaitsCancelled());
-    ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(total));
-    PurgeFTReceive();
-    if (FirmwareUpgradeMode) return BytesToHex(received.left(1));
-    return QString::fromUtf8(received);
 }
 
 std::vector<std::uint8_t> DecodeReplyValues(const QByteArray& reply) {

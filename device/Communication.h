@@ -22,18 +22,7 @@ extern std::uint16_t EepromStartAddress;
 // Converts hex text into the start of OutBuffer, two characters per byte,
 // stopping at the first pair that is not hexadecimal; returns the bytes made.
 int HexTextToOutBuffer(const QString& text, int maxBytes);
-// Writes half the text's length in bytes, whatever the conversion stopped at.
-void SendHexMessage(const QString& text);
-// Logs and sends prefix + 4 hex digits of address + 8 hex digits of value.
-void WriteDspParameter(const QString& prefix, std::uint16_t address, std::uint32_t value);
 
-// Waits for the first byte of a reply while keeping the GUI alive (the
-// bootloader's replies; everything else goes through PedalLink). False when
-// the wait ended without data.
-bool WaitForReply(int timeoutMs = -1);
-// Waits for a reply and returns it as text; in FirmwareUpgradeMode the first
-// byte as two upper-case hex digits. Empty when nothing came.
-QString ReadReplyText(int timeoutMs = -1);
 // The values of one reply, decoded the way the pedal's tools always have.
 // Throws platform::ConversionError for a digit that is not one.
 std::vector<std::uint8_t> DecodeReplyValues(const QByteArray& reply);

@@ -43,6 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) return 0;
     const sim::Bytes reply(data + 2, data + size);
 
+    // The answer is whole exactly when the reply holds 81 lines, however it
+    // arrives, and then it is that reply up to its 81st line.
+    int lines = 0;
+    std::size_t wholeEnd = 0;
+    for (std::size_t i = 0; i < reply.size() && lines < 81; ++i)
+        if (reply[i] == '\r' && ++lines == 81) wholeEnd = i + 1;
+    if (wholeEnd > 0 && wholeEnd < reply.size() && reply[wholeEnd] == '\n') ++wholeEnd;
+    const bool whole =
+        lines == 81 && wholeEnd <= static_cast<std::size_t>(AnswerShape::LinesOf(81).MaxBytes());
+    const auto expected = whole ? fuzz::DecodeReplyBytes(fuzz::Bytes(data + 2, wholeEnd))
+                                : std::optional<std::vector<std::uint8_t>>{};
+
     g_pedal->ReplaceNextReply(reply);
     g_pedal->SplitNextReplyAfter(data[0] % reply.size());
     g_pedal->SplitNextReplyAfter(data[1] % reply.size());
@@ -54,27 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const platform::ConversionError&) {
         refused = true;
     }
-    // The answer is whole exactly when the reply holds 81 lines, however it
-    // arrived, and then it is that reply up to its 81st line.
-    int lines = 0;
-    std::size_t wholeEnd = 0;
-    for (std::size_t i = 0; i < reply.size() && lines < 81; ++i)
-        if (reply[i] == '\r' && ++lines == 81) wholeEnd = i + 1;
-    if (wholeEnd > 0 && wholeEnd < reply.size() && reply[wholeEnd] == '\n') ++wholeEnd;
-    const bool whole =
-        lines == 81 && wholeEnd <= static_cast<std::size_t>(AnswerShape::LinesOf(81).MaxBytes());
-    if (!refused) {
-        const auto expected = whole ? fuzz::DecodeReplyBytes(fuzz::Bytes(data + 2, wholeEnd))
-                                    : std::optional<std::vector<std::uint8_t>>{};
-        if (whole && expected && expected->size() == 81) {
-            FUZZ_CHECK(result.whole());
-            FUZZ_CHECK(ReplyValues == *expected);
-        } else {
-            // Not applied: what an earlier answer left stays.
-            FUZZ_CHECK(!result.whole());
-            FUZZ_CHECK(ReplyValues == EarlierReply());
-        }
+    if (whole && !expected) {
+        // The decoder refuses the whole answer: nothing is applied.
+        FUZZ_CHECK(refused);
+        FUZZ_CHECK(ReplyValues == EarlierReply());
+    } else if (whole && expected->size() == 81) {
+        FUZZ_CHECK(!refused && result.whole());
+        FUZZ_CHECK(ReplyValues == *expected);
     } else {
+        // Not applied: what an earlier answer left stays.
+        FUZZ_CHECK(!refused && !result.whole());
         FUZZ_CHECK(ReplyValues == EarlierReply());
     }
     // Nothing of this reply becomes part of the next answer.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device/Communication.h"
+#include "device/PedalLink.h"
 #include "device/D2XXUnit.h"
 #include "platform/Errors.h"
 #include "tests/link/LinkSupport.h"
@@ -228,9 +229,9 @@ struct DspWrite {
     const char* bytes;
 };
 
-TEST_F(Transport, WriteDspParameterLogsThenSendsSevenBytes) {
+TEST_F(Transport, ParameterWriteLogsThenSendsSevenBytes) {
     AddPedal("QM1");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("QM1"), ftd::FT_OK);
+    ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QM1")), ftd::FT_OK);
     const DspWrite cases[] = {
         {0x00E8, 0x400000, "0100E800400000", "01 00 E8 00 40 00 00"},
         // Negative values go out in two's complement.
@@ -239,7 +240,7 @@ TEST_F(Transport, WriteDspParameterLogsThenSendsSevenBytes) {
     for (const DspWrite& c : cases) {
         driver->Pedal().ClearMessages();
         ConsoleRecorder console;
-        WriteDspParameter("01", c.address, c.value);
+        PedalLink::Instance().WriteParameter(c.address, c.value);
         EXPECT_EQ(console.Texts(), QStringList{QStringLiteral("write to DSP msg: ") + c.text});
         EXPECT_EQ(Sent(), std::vector<sim::Bytes>{HexBytes(c.bytes)});
     }
@@ -249,51 +250,50 @@ TEST_F(Transport, WriteDspParameterLogsThenSendsSevenBytes) {
 
 // ---------------------------------------------------------------------------
 
-struct TextCase {
+// When an answer is whole, for each shape an exchange can wait for: what
+// came so far, and what the link makes of it.
+struct ShapeCase {
     const char* name;
-    bool upgradeMode;
-    sim::Bytes answer;
-    QString text;
-    int received;
-    int sleepsOf100;
+    AnswerShape shape;
+    const char* received;
+    AnswerProgress progress;
+    const char* kept;  // the answer cut to its end (whole answers only)
 };
 
-class ReplyText : public Transport, public ::testing::WithParamInterface<TextCase> {};
+class AnswerShapes : public ::testing::TestWithParam<ShapeCase> {};
 
-TEST_P(ReplyText, ReturnsTheAnswerLogsItsSizeAndPurges) {
-    const TextCase& c = GetParam();
-    sim::VirtualPedal& pedal = AddPedal("QM1");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("QM1"), ftd::FT_OK);
-    FirmwareUpgradeMode = c.upgradeMode;
-    pedal.Send(c.answer);
-    ConsoleRecorder console;
-    EXPECT_EQ(ReadReplyText(), c.text);
-    EXPECT_EQ(console.Texts(),
-              QStringList{QStringLiteral("num of bytes received: %1").arg(c.received)});
-    EXPECT_EQ(clock->sleeps, c.sleepsOf100);
-    EXPECT_EQ(clock->totalSleepMs, 100 * c.sleepsOf100);
-    EXPECT_EQ(driver->Calls().back(), "Purge");
-    EXPECT_TRUE(dialogs->messages.isEmpty());
+TEST_P(AnswerShapes, TellWholeFromPartialAndCutTheTail) {
+    const ShapeCase& c = GetParam();
+    QByteArray received(c.received);
+    EXPECT_EQ(CheckAnswer(c.shape, received), c.progress);
+    if (c.progress == AnswerProgress::Whole) EXPECT_EQ(received, QByteArray(c.kept));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Answers, ReplyText,
-    ::testing::Values(TextCase{"BootloaderAck", true, {0x79}, "79", 1, 0},
-                      // Only the first byte counts; reads do not pause in upgrade mode.
-                      TextCase{"BootloaderNackThenMore", true, {0x1F, 0x79}, "1F", 2, 0},
-                      // Outside upgrade mode the text is what came, not the whole buffer.
-                      TextCase{"PlainText", false, Text("Upload complete\r\n"),
-                               "Upload complete\r\n", 17, 1}),
+    Answers, AnswerShapes,
+    ::testing::Values(
+        ShapeCase{"TwoLinesWhole", AnswerShape::LinesOf(2), "12\r\n7\r\n", AnswerProgress::Whole,
+                  "12\r\n7\r\n"},
+        // The LF may still be on its way; the CR ends the line.
+        ShapeCase{"LastLineWithoutItsLF", AnswerShape::LinesOf(2), "12\r\n7\r",
+                  AnswerProgress::Whole, "12\r\n7\r"},
+        ShapeCase{"CarriageReturnsOnly", AnswerShape::LinesOf(2), "1\r2\r", AnswerProgress::Whole,
+                  "1\r2\r"},
+        ShapeCase{"OneLineShort", AnswerShape::LinesOf(2), "12\r\n7", AnswerProgress::Partial, ""},
+        // What follows the last line is not part of the answer.
+        ShapeCase{"TailCut", AnswerShape::LinesOf(1), "5\r\n99\r\n", AnswerProgress::Whole,
+                  "5\r\n"},
+        ShapeCase{"EndlessGarbage", AnswerShape::LinesOf(1), "UUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUU"
+                  "UUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUU", AnswerProgress::TooLong, ""},
+        ShapeCase{"UploadAnswer", AnswerShape::TextLine(17), "Upload complete\r\n",
+                  AnswerProgress::Whole, "Upload complete\r\n"},
+        ShapeCase{"UploadAnswerInPieces", AnswerShape::TextLine(17), "Upload com",
+                  AnswerProgress::Partial, ""},
+        ShapeCase{"LineTooLong", AnswerShape::TextLine(17), "Upload completed!!\r\n",
+                  AnswerProgress::TooLong, ""},
+        ShapeCase{"BytesWhole", AnswerShape::BytesOf(1), "\x79", AnswerProgress::Whole, "\x79"},
+        ShapeCase{"BytesWithATail", AnswerShape::BytesOf(1), "\x79\x79", AnswerProgress::Whole,
+                  "\x79"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Transport, ReplyTextWaitEndsAtItsTimeOutWithNothing) {
-    AddPedal("QM1");
-    ASSERT_EQ(Open_USB_Device_By_Serial_Number("QM1"), ftd::FT_OK);
-    FirmwareUpgradeMode = true;
-    ConsoleRecorder console;
-    EXPECT_EQ(ReadReplyText(20), QString());
-    EXPECT_TRUE(console.lines.empty());
-    EXPECT_TRUE(dialogs->messages.isEmpty());
-}
 
 }  // namespace
