@@ -6,8 +6,8 @@
 #include <string>
 
 #include "device/Communication.h"
-#include "device/PedalLink.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "platform/Errors.h"
 #include "tests/link/LinkSupport.h"
 #include "tests/support/EditorFixture.h"
@@ -283,8 +283,10 @@ INSTANTIATE_TEST_SUITE_P(
         // What follows the last line is not part of the answer.
         ShapeCase{"TailCut", AnswerShape::LinesOf(1), "5\r\n99\r\n", AnswerProgress::Whole,
                   "5\r\n"},
-        ShapeCase{"EndlessGarbage", AnswerShape::LinesOf(1), "UUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUU"
-                  "UUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUU", AnswerProgress::TooLong, ""},
+        ShapeCase{"EndlessGarbage", AnswerShape::LinesOf(1),
+                  "UUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUU"
+                  "UUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUUU",
+                  AnswerProgress::TooLong, ""},
         ShapeCase{"UploadAnswer", AnswerShape::TextLine(17), "Upload complete\r\n",
                   AnswerProgress::Whole, "Upload complete\r\n"},
         ShapeCase{"UploadAnswerInPieces", AnswerShape::TextLine(17), "Upload com",

@@ -10,6 +10,7 @@
 #include "app/TformPrint.h"
 #include "device/Communication.h"
 #include "device/PedalLink.h"
+#include "effects/KnobText.h"
 #include "effects/PedalModel.h"
 #include "tests/settings/StoredSettingsSupport.h"
 
@@ -142,6 +143,11 @@ TEST_P(RequestThroughFaults, AppliesWholeAnswersOnlyAndSendsNothingAfterAFailure
         EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: 21");
         EXPECT_EQ(formFXsettings->cmbVariableWavePitch->currentIndex(), 3);
         EXPECT_TRUE(formFXsettings->chkChangePresetShortPress->isChecked());
+        // Every knob reads what the pedal holds.
+        EXPECT_EQ(formFXsettings->dialInputLevel->valueText(),
+                  KnobValueText(Pedal().SlotValue(SlotInputLevel), LevelKnob));
+        EXPECT_EQ(formFXsettings->dialLowPass->exactText(),
+                  KnobExactText(Pedal().SlotValue(SlotLowPass), LowPassKnob));
         // The read-back's writes carry exactly what the pedal holds.
         for (const sim::Bytes& w : WritesAfterRequest()) {
             ASSERT_EQ(w.size(), 7u);
@@ -340,6 +346,21 @@ TEST_F(PedalPicture, RequestThenSaveSendsThePedalsValuesEveryTime) {
             << "cycle " << cycle;
         EXPECT_EQ(Pedal().SlotValue(SlotInputLevel), 0x003FC123u);
     }
+}
+
+TEST_F(PedalPicture, SendingSettingsSaysSoInTheStatusLine) {
+    StartReady();
+    const std::pair<QPushButton*, QString> buttons[] = {
+        {formMain->btnSaveParameters, "Settings stored on the pedal"},
+        {formMain->btnAssign, "Assignments sent to the pedal"},
+        {formMain->btnSetFootswitchMode, "Footswitch behaviour sent to the pedal"},
+        {formMain->btnSetTuning, "Tuning sent to the pedal"}};
+    for (const auto& [button, status] : buttons) {
+        formMain->lblStatus->setText(QString());
+        Click(button);
+        EXPECT_EQ(formMain->lblStatus->text(), status);
+    }
+    EXPECT_EQ(Pedal().Messages().size(), 4u);
 }
 
 TEST_F(PedalPicture, ReadingTheSettingsNeverChangesThePedal) {
