@@ -38,9 +38,10 @@ namespace {
 constexpr int kClientWidth = 354;
 constexpr int kClientHeight = 244;
 
-// The device label: one line; a description too long for it is cut short
-// with an ellipsis but keeps " connected" at its end, and the whole text is
-// in the tooltip. text() stays the whole text, which the link code reads back.
+// The device and status labels: one line; a text too long for it is cut
+// short with an ellipsis (a description keeps " connected" at its end), and
+// the whole text is in the tooltip. text() stays the whole text, which the
+// connection code reads back.
 class DeviceLabel : public QLabel {
 public:
     using QLabel::QLabel;
@@ -108,7 +109,10 @@ void TformMain::BuildControls() {
     setCentralWidget(client);
 
     auto label = [&](const char* name, const QString& text) {
-        auto* l = QLatin1String(name) == QLatin1String("lblDeviceName")
+        // The device and status lines are cut short with the whole text in
+        // the tooltip; the others always fit.
+        auto* l = QLatin1String(name) == QLatin1String("lblDeviceName") ||
+                          QLatin1String(name) == QLatin1String("lblStatus")
                       ? new DeviceLabel(text, client)
                       : new QLabel(text, client);
         l->setObjectName(QLatin1String(name));
