@@ -58,6 +58,16 @@ void PauseBeforeReply(int milliseconds) {
     platform::WaitMs(milliseconds);
 }
 
+// The pedal went away during step: the link has told the user already, so
+// the upgrade ends without a message of its own (the console keeps a line).
+[[noreturn]] void LostDuring(const QString& step) {
+    const QString text =
+        QStringLiteral("Firmware upgrade stopped: the pedal was disconnected during ") + step +
+        QLatin1Char('.');
+    ConsolePrint(text);
+    throw BootloaderFailure(text, true, step);
+}
+
 // Every byte goes out in a write of its own, as the pedal has always been
 // driven. A byte the driver would not take cannot be answered, so the upgrade
 // ends here rather than after a wait for an answer that cannot come.
@@ -70,15 +80,7 @@ void SendByte(std::uint8_t byte, const QString& step) {
                    ftd::Driver().Write(DeviceHandle, OutBuffer.data(), 1, written)) &&
         written == 1)
         return;
-    // The pedal went away: the link has said so already.
-    if (!link.IsOpen()) {
-        const QString text = QStringLiteral(
-                                 "Firmware upgrade stopped: the pedal was disconnected "
-                                 "during ") +
-                             step + QLatin1Char('.');
-        ConsolePrint(text);
-        throw BootloaderFailure(text, true, step);
-    }
+    if (!link.IsOpen()) LostDuring(step);
     Fail(step + QStringLiteral(" could not be sent to the pedal"));
 }
 
@@ -112,15 +114,7 @@ void Judge(const BootloaderAnswer& answer, const QString& step, int answerBytes)
                           (extra.size() > 8 ? QStringLiteral(" ...") : QString())));
         }
         case Outcome::LinkLost:
-            // The pedal went away: the link has said so already.
-            if (!PedalLink::Instance().IsOpen()) {
-                const QString text = QStringLiteral(
-                                         "Firmware upgrade stopped: the pedal was "
-                                         "disconnected during ") +
-                                     step + QLatin1Char('.');
-                ConsolePrint(text);
-                throw BootloaderFailure(text, true, step);
-            }
+            if (!PedalLink::Instance().IsOpen()) LostDuring(step);
             Fail(QStringLiteral("the link to the pedal failed while waiting for the answer to ") +
                      step,
                  kReconnectHint);

@@ -44,18 +44,7 @@ struct PtyCase {
     QStringList options;
 };
 
-class PtyRoundTrip : public EditorFixture, public ::testing::WithParamInterface<PtyCase> {
-protected:
-    void TearDown() override {
-        EditorFixture::TearDown();
-        if (pedalSim.state() != QProcess::NotRunning) {
-            pedalSim.terminate();
-            pedalSim.waitForFinished(5000);
-        }
-    }
-    QProcess pedalSim;
-};
-
+// The editor on the serial-port backend, talking to quendle-pedal-sim.
 class PtyFaults : public EditorFixture {
 protected:
     void TearDown() override {
@@ -81,18 +70,12 @@ protected:
     QProcess pedalSim;
 };
 
-TEST_P(PtyRoundTrip, ConnectRequestDisconnectOverThePseudoTerminal) {
-    pedalSim.start(QStringLiteral(QUENDLE_PEDAL_SIM_PATH),
-                   QStringList{"--firmware-version", "12", "--verbose"} + GetParam().options);
-    ASSERT_TRUE(pedalSim.waitForStarted(5000));
-    while (!pedalSim.canReadLine()) ASSERT_TRUE(pedalSim.waitForReadyRead(5000));
-    const QString path = QString::fromLocal8Bit(pedalSim.readLine()).trimmed();
-    ASSERT_TRUE(path.startsWith('/')) << path.toStdString();
+class PtyRoundTrip : public PtyFaults, public ::testing::WithParamInterface<PtyCase> {};
 
-    driver = nullptr;  // the fixture's virtual pedal is not used here
-    ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
-    platform::InstallClock(std::make_unique<SleepingClock>());
-    StartEditor();
+TEST_P(PtyRoundTrip, ConnectRequestDisconnectOverThePseudoTerminal) {
+    const QString path =
+        StartPedalSim(QStringList{"--firmware-version", "12", "--verbose"} + GetParam().options);
+    ASSERT_TRUE(path.startsWith('/')) << path.toStdString();
     ConsoleRecorder console;
     const QString listed = formMain->lblDeviceName->text();
     EXPECT_EQ(DeviceSerialNumber, path);

@@ -212,15 +212,22 @@ INSTANTIATE_TEST_SUITE_P(
             7, 1, {}, {"Tuning 7 is not one the editor knows; the tuning list stays at 1"}}),
     [](const auto& info) { return "Reported" + std::to_string(info.param.reported); });
 
-// Before an algorithm is chosen, the Request reads the address table of the
-// catalogue's algorithm with the version the pedal reports.
-TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmUsesTheOneThePedalRuns) {
-    sim::VirtualPedal& pedal = AddPedal();
+// Settings the next two cases read back before any algorithm is chosen: a
+// tuning, values for three handled controls, CTRL I on Input Level, CTRL II
+// flagged with the code no parameter has, and the remote on Bypass.
+void StoreSettingsOn(sim::VirtualPedal& pedal) {
     pedal.SetTuning(1);
     pedal.SetSlotValue(SlotInputLevel, 0x00400000);
     pedal.SetSlotValue(SlotHarmonicPitch, 0x00400000);
     pedal.SetSlotValue(SlotDominantNoteCut, 1);
     pedal.SetAssignments(AssignmentBytes({0x000A, 0xFFFF, std::nullopt, std::nullopt, 0xFFFE}));
+}
+
+// Before an algorithm is chosen, the Request reads the address table of the
+// catalogue's algorithm with the version the pedal reports.
+TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmUsesTheOneThePedalRuns) {
+    sim::VirtualPedal& pedal = AddPedal();
+    StoreSettingsOn(pedal);
     StartEditor();
     ConnectThroughMenu();
     pedal.ClearMessages();
@@ -246,11 +253,7 @@ TEST_F(StoredSettingsFixture, RequestBeforeChoosingAnAlgorithmUsesTheOneThePedal
 TEST_F(StoredSettingsFixture, RequestForAnUnknownAlgorithmHoldsTheWritesBack) {
     sim::VirtualPedal& pedal = AddPedal();
     pedal.SetAlgorithmVersion(0x0009);
-    pedal.SetTuning(1);
-    pedal.SetSlotValue(SlotInputLevel, 0x00400000);
-    pedal.SetSlotValue(SlotHarmonicPitch, 0x00400000);
-    pedal.SetSlotValue(SlotDominantNoteCut, 1);
-    pedal.SetAssignments(AssignmentBytes({0x000A, 0xFFFF, std::nullopt, std::nullopt, 0xFFFE}));
+    StoreSettingsOn(pedal);
     StartEditor();
     ConnectThroughMenu();
     pedal.ClearMessages();
