@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/QuitWhenIdle.h"
 #include "app/TformMain.h"
 #include "app/TformPrint.h"
 #include "device/FtDriver.h"
@@ -11,6 +12,7 @@
 #include "effects/TformNoteTrackingFilter.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "library/tformFXInfo.h"
+#include "platform/Console.h"
 #include "platform/QtDialogs.h"
 #include "platform/Resources.h"
 #include "sim/VirtualPedalDriver.h"
@@ -21,6 +23,8 @@ EditorOptions ParseEditorOptions(const QStringList& arguments) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--simulated-pedal")) {
             options.simulatedPedal = true;
+        } else if (argument == QLatin1String("--quit-when-idle")) {
+            options.quitWhenIdle = true;
         } else if (argument == QLatin1String("--port") && i + 1 < arguments.size()) {
             options.ports << arguments[++i];
         } else if (argument.startsWith(QLatin1String("--port="))) {
@@ -45,22 +49,32 @@ void InstallDriverFor(const EditorOptions& options) {
 void CreateWindows(bool show) {
     formMain = new TformMain;
     formMain->FormCreate();
-    formFirmwareUpgrade = new TformFirmwareUpgrade(formMain);
-    formFirmwareUpgrade->FormCreate();
-    formPrint = new TformPrint(formMain);
-    formPrint->FormCreate();
-    formFXInfo = new tformFXInfo(formMain);
-    formFXInfo->FormCreate();
-    formFXsettings = new TformFXsettings(formMain);
-    formFXsettings->FormCreate();
-    formNoteTrackingFilter = new TformNoteTrackingFilter(formMain);
-    formNoteTrackingFilter->FormCreate();
+    // The other five are not shown at start: each is registered in its place
+    // and built, with its FormCreate handler, when something first uses it.
+    // What their handlers set up for the rest of the editor is set up here,
+    // in the same order.
+    formFirmwareUpgrade.Defer([] { return new TformFirmwareUpgrade(formMain); });
+    AutoScroll = true;
+    InstallConsoleSink();
+    formPrint.Defer([] { return new TformPrint(formMain); });
+    formFXInfo.Defer([] { return new tformFXInfo(formMain); });
+    BuildParameterModel();
+    formFXsettings.Defer([] { return new TformFXsettings(formMain); });
+    formNoteTrackingFilter.Defer([] { return new TformNoteTrackingFilter(formMain); });
     if (show) formMain->show();
 }
 
 void DestroyWindows() {
-    // The other windows are children of the main window and go with it.
+    // The other windows are children of the main window and go with it; one
+    // that was never built is not built now.
+    formFirmwareUpgrade = nullptr;
+    formPrint = nullptr;
+    formFXInfo = nullptr;
+    formFXsettings = nullptr;
+    formNoteTrackingFilter = nullptr;
     delete formMain;
+    // As the console window's end does, when there was one.
+    platform::SetConsoleSink(nullptr);
 }
 
 int RunEditor(int argc, char** argv) {
@@ -74,8 +88,11 @@ int RunEditor(int argc, char** argv) {
         if (pixmap.loadFromData(*icon)) QApplication::setWindowIcon(QIcon(pixmap));
     }
     platform::InstallDesktopPlatform();
-    InstallDriverFor(ParseEditorOptions(QApplication::arguments()));
-    CreateWindows();
+    const EditorOptions options = ParseEditorOptions(QApplication::arguments());
+    InstallDriverFor(options);
+    CreateWindows(false);
+    if (options.quitWhenIdle) new QuitWhenIdle(formMain);
+    formMain->show();
     const int result = app.exec();
     DestroyWindows();
     return result;

@@ -7,6 +7,7 @@
 struct EditorOptions {
     bool simulatedPedal = false;  // --simulated-pedal
     QStringList ports;            // --port PATH (repeatable)
+    bool quitWhenIdle = false;    // --quit-when-idle (the start-up bench)
 };
 
 // Reads the editor's options; unknown arguments are left to Qt.

@@ -22,6 +22,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Fonts.h"
 #include "platform/Network.h"
 
 using platform::Guarded;
@@ -35,11 +36,9 @@ constexpr int kClientWidth = 354;
 constexpr int kClientHeight = 244;
 
 QFont MainFont() {
-    QFont font;
     // Arial where it is installed, its metric twin elsewhere.
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(11);
-    return font;
+    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+                                   11);
 }
 
 }  // namespace
@@ -108,11 +107,10 @@ void TformMain::BuildControls() {
     btnAssign = button("btnAssign", QStringLiteral("Assign"), false);
     btnSetFootswitchMode =
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
-    QFont tahoma;
-    tahoma.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
-                        QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
-    tahoma.setPointSizeF(10.5);
-    btnSetFootswitchMode->setFont(tahoma);
+    btnSetFootswitchMode->setFont(platform::InstalledFont(
+        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
+         QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")},
+        10.5));
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
     btnGetFXInfo = button("btnGetFXInfo", QStringLiteral("?"), false);
     btnGetFXInfo->setCursor(Qt::WhatsThisCursor);

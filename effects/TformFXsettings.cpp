@@ -14,10 +14,11 @@
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
+#include "platform/Fonts.h"
 
 using platform::Guarded;
 
-TformFXsettings* formFXsettings = nullptr;
+DeferredWindow<TformFXsettings> formFXsettings;
 bool AllParametersEnabled = false;
 
 namespace {
@@ -26,9 +27,9 @@ const QString kRefusal =
     QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
 
 QFont SettingsFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    return font;
+    // Arial where it is installed, its metric twin elsewhere.
+    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+                                   9);
 }
 
 }  // namespace
@@ -307,7 +308,10 @@ void TformFXsettings::ConnectHandlers() {
 }
 
 void TformFXsettings::FormCreate() {
-    BuildParameterModel();
+    // Start-up builds the model in this window's place in the creation order
+    // (the window itself waits until it is first used); a window made without
+    // it builds its own.
+    if (!ParameterModelBuilt()) BuildParameterModel();
 
     for (int control = 0; control < AssignableControlCount; ++control) {
         QComboBox* list = AssignmentList(control);

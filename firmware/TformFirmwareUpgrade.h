@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "platform/DeferredWindow.h"
+
 // The chosen image's resource name (the item text) and the version read from
 // its last character; empty and 0 until a choice is made.
 extern QString FirmwareResourceName;
@@ -35,4 +37,5 @@ public:
     void btnUpgradeFirmwareClick();
 };
 
-extern TformFirmwareUpgrade* formFirmwareUpgrade;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<TformFirmwareUpgrade> formFirmwareUpgrade;

@@ -8,7 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Resources.h"
 
-tformFXInfo* formFXInfo = nullptr;
+DeferredWindow<tformFXInfo> formFXInfo;
 
 tformFXInfo::tformFXInfo(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "platform/DeferredWindow.h"
+
 class tformFXInfo : public QWidget {
     Q_OBJECT
 public:
@@ -26,4 +28,5 @@ private:
     QTemporaryDir pages_;
 };
 
-extern tformFXInfo* formFXInfo;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<tformFXInfo> formFXInfo;
