@@ -335,5 +335,7 @@ void TformMain::menuInfoClick() {
 }
 
 void TformMain::menuSupportClick() {
-    platform::network().OpenUrl(platform::ContactPageUrl());
+    // Without the maker's site there is no page (and the item is disabled).
+    const QUrl page = platform::ContactPageUrl();
+    if (!page.isEmpty()) platform::network().OpenUrl(page);
 }

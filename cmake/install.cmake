@@ -22,6 +22,13 @@ install(FILES ${_quendle_packaging}/quendle-editor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quendle-editor.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The maker's pages, when the build names the maker's site.
+if(QUENDLE_MAKER_SITE)
+  set(QUENDLE_METAINFO_URLS
+      "  <url type=\"homepage\">${QUENDLE_MAKER_SITE}</url>\n  <url type=\"contact\">${QUENDLE_MAKER_SITE}/contact-us/</url>\n")
+else()
+  set(QUENDLE_METAINFO_URLS "")
+endif()
 configure_file(${_quendle_packaging}/quendle-editor.metainfo.xml.in
                ${PROJECT_BINARY_DIR}/packaging/${QUENDLE_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/${QUENDLE_APP_ID}.metainfo.xml
@@ -48,7 +55,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUENDLE_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUENDLE_MAKER_SITE}")
+if(QUENDLE_MAKER_SITE)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUENDLE_MAKER_SITE}")
+endif()
 # The Qt 6 runtime: the libraries, the platform plug-ins that put a window on
 # the screen, and the SVG plug-ins that draw the window icon.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS

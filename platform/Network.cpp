@@ -5,6 +5,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -14,49 +15,72 @@ std::function<void(const QUrl&)>& UrlOpener() {
     return opener;
 }
 
+// What a finished reply says, in the editor's terms.
+HttpResponse ResponseOf(QNetworkReply& reply, const QUrl& url, int timeoutMs, bool timedOut) {
+    HttpResponse response;
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid()) {
+        response.completed = true;
+        response.status = status.toInt();
+        response.statusText =
+            reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        response.body = reply.readAll();
+    } else if (timedOut || reply.error() == QNetworkReply::OperationCanceledError) {
+        // Qt calls both time-outs "Operation canceled", which tells the user
+        // nothing.
+        response.error = QStringLiteral("No answer from %1 within %2 seconds")
+                             .arg(url.host())
+                             .arg(timeoutMs / 1000.0);
+    } else {
+        response.error = reply.errorString();
+    }
+    return response;
+}
+
 class QtNetwork : public Network {
 public:
     HttpResponse Get(const QUrl& url, int timeoutMs) override {
-        HttpResponse response;
-        QNetworkAccessManager manager;
+        QObject context;
+        std::optional<HttpResponse> answer;
+        QEventLoop loop;
+        GetAsync(url, timeoutMs, &context, [&](const HttpResponse& response) {
+            answer = response;
+            loop.quit();
+        });
+        // Synchronous to the user: timers and the network run, clicks and keys
+        // wait until the answer is in.
+        if (!answer) loop.exec(QEventLoop::ExcludeUserInputEvents);
+        return answer.value_or(HttpResponse{});
+    }
+
+    void GetAsync(const QUrl& url, int timeoutMs, QObject* context, HttpCallback done) override {
+        // A manager for this request alone, owned by the context: when the
+        // context goes, the request goes with it, unanswered.
+        auto* manager = new QNetworkAccessManager(context);
         // Nothing of our own in the request: Qt Network's default headers,
         // its user agent included.
         QNetworkRequest request(url);
         request.setTransferTimeout(timeoutMs);
-        std::unique_ptr<QNetworkReply> reply(manager.get(request));
+        QNetworkReply* reply = manager->get(request);
         // The transfer time-out only counts silence; this one bounds the whole
         // request, a server that trickles its answer included.
-        bool timedOut = false;
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] {
-            timedOut = true;
+        auto* deadline = new QTimer(reply);
+        deadline->setSingleShot(true);
+        auto timedOut = std::make_shared<bool>(false);
+        QObject::connect(deadline, &QTimer::timeout, reply, [reply, timedOut] {
+            *timedOut = true;
             reply->abort();
         });
-        QEventLoop loop;
-        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        deadline.start(timeoutMs);
-        // Synchronous to the user: timers and the network run, clicks and keys
-        // wait until the answer is in.
-        if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-        deadline.stop();
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid()) {
-            response.completed = true;
-            response.status = status.toInt();
-            response.statusText =
-                reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-            response.body = reply->readAll();
-        } else if (timedOut || reply->error() == QNetworkReply::OperationCanceledError) {
-            // Qt calls both time-outs "Operation canceled", which tells the
-            // user nothing.
-            response.error = QStringLiteral("No answer from %1 within %2 seconds")
-                                 .arg(url.host())
-                                 .arg(timeoutMs / 1000.0);
-        } else {
-            response.error = reply->errorString();
-        }
-        return response;
+        QObject::connect(reply, &QNetworkReply::finished, manager,
+                         [manager, reply, deadline, url, timeoutMs, timedOut,
+                          done = std::move(done)] {
+                             deadline->stop();
+                             const HttpResponse response =
+                                 ResponseOf(*reply, url, timeoutMs, *timedOut);
+                             manager->deleteLater();
+                             done(response);
+                         });
+        deadline->start(timeoutMs);
     }
 
     void OpenUrl(const QUrl& url) override {
@@ -70,6 +94,10 @@ std::unique_ptr<Network>& Installed() {
 }
 
 }  // namespace
+
+void Network::GetAsync(const QUrl& url, int timeoutMs, QObject*, HttpCallback done) {
+    done(Get(url, timeoutMs));
+}
 
 std::unique_ptr<Network> MakeQtNetwork() {
     return std::make_unique<QtNetwork>();
@@ -87,15 +115,24 @@ void SetUrlOpener(std::function<void(const QUrl&)> opener) {
 }
 
 QString MakerSite() {
-    const QString env = qEnvironmentVariable("QUENDLE_MAKER_SITE");
-    return env.isEmpty() ? QStringLiteral(QUENDLE_MAKER_SITE) : env;
+    if (qEnvironmentVariableIsSet("QUENDLE_MAKER_SITE"))
+        return qEnvironmentVariable("QUENDLE_MAKER_SITE").trimmed();
+    return QStringLiteral(QUENDLE_MAKER_SITE);
 }
 
+namespace {
+QUrl PageUrl(const char* path) {
+    const QString site = MakerSite();
+    if (site.isEmpty()) return {};
+    return QUrl(site + QLatin1String(path));
+}
+}  // namespace
+
 QUrl ContactPageUrl() {
-    return QUrl(MakerSite() + QStringLiteral("/contact-us/"));
+    return PageUrl("/contact-us/");
 }
 QUrl VersionPageUrl() {
-    return QUrl(MakerSite() + QStringLiteral("/download/quendle-editor-version.php"));
+    return PageUrl("/download/quendle-editor-version.php");
 }
 
 }  // namespace platform

@@ -96,7 +96,11 @@ TEST_F(EditorFixture, WindowsAreCreatedWithTheirCaptionsAndOnlyTheMainWindowShow
 }
 
 TEST_F(EditorFixture, MainWindowStartsWithItsCaptionsAndDisabledDeviceButtons) {
+    // A build with the maker's site (the update check's caption is then
+    // waiting for its answer).
+    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
     StartEditor();
+    qunsetenv("QUENDLE_MAKER_SITE");
     for (QPushButton* b : {formMain->btnRequest, formMain->btnAssign, formMain->btnSaveParameters,
                            formMain->btnUpload, formMain->btnOpenEffect,
                            formMain->btnSetFootswitchMode, formMain->btnSetTuning})
@@ -161,11 +165,13 @@ TEST_F(EditorFixture, SupportOpensTheContactPage) {
     auto network = std::make_unique<RecordingNetwork>();
     RecordingNetwork* recorder = network.get();
     platform::InstallNetwork(std::move(network));
+    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
     StartEditor();
+    ASSERT_TRUE(formMain->menuSupport->isEnabled());
     formMain->menuSupport->trigger();
+    qunsetenv("QUENDLE_MAKER_SITE");
     ASSERT_EQ(recorder->opened.size(), 1);
-    EXPECT_EQ(recorder->opened[0].path(), "/contact-us/");
-    EXPECT_EQ(recorder->opened[0].scheme(), "https");
+    EXPECT_EQ(recorder->opened[0], QUrl(QStringLiteral("https://maker.example/contact-us/")));
 }
 
 }  // namespace
@@ -176,10 +182,13 @@ TEST(EditorOptions, SimulatedPedalAndPortsAreRead) {
     const EditorOptions none = ParseEditorOptions({"quendle-editor"});
     EXPECT_FALSE(none.simulatedPedal);
     EXPECT_TRUE(none.ports.isEmpty());
-    const EditorOptions all = ParseEditorOptions(
-        {"quendle-editor", "--simulated-pedal", "--port", "/dev/pts/4", "--port=/dev/ttyUSB1"});
+    EXPECT_FALSE(none.quitWhenIdle);
+    const EditorOptions all =
+        ParseEditorOptions({"quendle-editor", "--simulated-pedal", "--port", "/dev/pts/4",
+                            "--port=/dev/ttyUSB1", "--quit-when-idle"});
     EXPECT_TRUE(all.simulatedPedal);
     EXPECT_EQ(all.ports, (QStringList{"/dev/pts/4", "/dev/ttyUSB1"}));
+    EXPECT_TRUE(all.quitWhenIdle);
 }
 
 TEST_F(EditorFixture, SimulatedPedalIsListedAsThePedal) {
