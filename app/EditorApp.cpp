@@ -2,6 +2,11 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include "app/QuitWhenIdle.h"
 #include "app/TformMain.h"
@@ -88,12 +93,60 @@ int RunEditor(int argc, char** argv) {
         if (pixmap.loadFromData(*icon)) QApplication::setWindowIcon(QIcon(pixmap));
     }
     platform::InstallDesktopPlatform();
-    const EditorOptions options = ParseEditorOptions(QApplication::arguments());
+    return RunWindows(ParseEditorOptions(QApplication::arguments()));
+}
+
+int RunWindows(const EditorOptions& options, const std::function<void()>& started) {
     InstallDriverFor(options);
     CreateWindows(false);
     if (options.quitWhenIdle) new QuitWhenIdle(formMain);
+    QuitOnTerminationSignals();
     formMain->show();
-    const int result = app.exec();
+    if (started) started();
+    const int result = QApplication::exec();
     DestroyWindows();
     return result;
+}
+
+namespace {
+
+// The signal handler's only way into the event loop: a byte down a pipe.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int signal) {
+    // Only what a signal handler may do: the next signal ends the program at
+    // once, and one byte tells the event loop.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(SIGTERM, &byDefault, nullptr);
+    sigaction(SIGINT, &byDefault, nullptr);
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void QuitOnTerminationSignals() {
+    static QSocketNotifier* notifier = nullptr;
+    if (g_signalPipe[0] < 0 && pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    if (!notifier) {
+        notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+            char byte;
+            while (read(g_signalPipe[0], &byte, 1) > 0) {
+            }
+            // As the close box: the main window's close handler cancels any
+            // wait for the pedal and quits; the quit ends every event loop
+            // running, a message box's included.
+            if (formMain) formMain->close();
+            QCoreApplication::quit();
+        });
+    }
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 }
