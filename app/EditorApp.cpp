@@ -88,9 +88,11 @@ int RunEditor(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Quendle Editor"));
     QApplication::setApplicationVersion(QStringLiteral(QUENDLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quendle-editor"));
-    if (auto icon = platform::FindResource(QStringLiteral("APP_ICON.SVG"))) {
+    // The icon drawn at build time: Qt reads a PNG itself, where the SVG
+    // would load a plug-in and be drawn at every start.
+    if (auto icon = platform::FindResource(QStringLiteral("APP_ICON.PNG"))) {
         QPixmap pixmap;
-        if (pixmap.loadFromData(*icon)) QApplication::setWindowIcon(QIcon(pixmap));
+        if (pixmap.loadFromData(*icon, "PNG")) QApplication::setWindowIcon(QIcon(pixmap));
     }
     platform::InstallDesktopPlatform();
     return RunWindows(ParseEditorOptions(QApplication::arguments()));

@@ -53,7 +53,8 @@ TformMain::TformMain(QWidget* parent) : QMainWindow(parent) {
     BuildMenus();
     BuildControls();
     ConnectHandlers();
-    FitClientArea();
+    // The size is fixed at the end of the start-up sequence, in the look it
+    // applies (measuring the menu bar now would style it twice).
     qApp->installEventFilter(this);
 }
 
@@ -293,6 +294,8 @@ void TformMain::FormCreate() {
     }
 
     BuildLookAndMidiMenus(*this);
+    // The look fits the window when it applies; without one it is fitted here.
+    FitClientArea();
 }
 
 bool TformMain::FormKeyDown(quint16& key, Qt::KeyboardModifiers shift) {

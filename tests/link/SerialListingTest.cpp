@@ -154,7 +154,9 @@ public:
     void SleepMs(int milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
-    void BusyPause(std::uint64_t iterations) override { platform::SpinIterations(iterations); }
+    void BusyPause(std::uint64_t iterations) override {
+        platform::PreciseSleepNs(platform::PauseNanoseconds(iterations));
+    }
 };
 
 class LongPortPath : public EditorFixture, public ::testing::WithParamInterface<int> {
