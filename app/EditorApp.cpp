@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -82,18 +84,25 @@ void DestroyWindows() {
     platform::SetConsoleSink(nullptr);
 }
 
+void SetWindowIcon() {
+    // Drawn at build time (scripts/render_icon.cpp), as the bare pixels of a
+    // 128 x 128 image: the SVG would load a plug-in and be drawn, an image
+    // file be decoded, at every start.
+    constexpr int kIconSize = 128;
+    const auto icon = platform::FindResource(QStringLiteral("APP_ICON.ARGB32"));
+    if (!icon || icon->size() != kIconSize * kIconSize * 4) return;
+    const QImage pixels(reinterpret_cast<const uchar*>(icon->constData()), kIconSize, kIconSize,
+                        QImage::Format_ARGB32_Premultiplied);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(pixels)));
+}
+
 int RunEditor(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quendle Editor"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quendle Editor"));
     QApplication::setApplicationVersion(QStringLiteral(QUENDLE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quendle-editor"));
-    // The icon drawn at build time: Qt reads a PNG itself, where the SVG
-    // would load a plug-in and be drawn at every start.
-    if (auto icon = platform::FindResource(QStringLiteral("APP_ICON.PNG"))) {
-        QPixmap pixmap;
-        if (pixmap.loadFromData(*icon, "PNG")) QApplication::setWindowIcon(QIcon(pixmap));
-    }
+    SetWindowIcon();
     platform::InstallDesktopPlatform();
     return RunWindows(ParseEditorOptions(QApplication::arguments()));
 }

@@ -20,6 +20,8 @@ void InstallDriverFor(const EditorOptions& options);
 void CreateWindows(bool show = true);
 // Destroys the windows again (tests; the editor keeps them until exit).
 void DestroyWindows();
+// The editor's icon for all its windows.
+void SetWindowIcon();
 // SIGTERM and SIGINT close the main window as its close box does, so the
 // editor ends through its usual quit: pedal waits cancelled, windows
 // destroyed, temporary files removed. A second signal while that runs ends

@@ -18,6 +18,8 @@ set(QUENDLE_PACKAGE_MAINTAINER "Quendle Editor maintainers <editor@quendle.examp
 set(_quendle_packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS quendle-editor quendle-pedal-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The update check's HTTP client, loaded by the editor from ../lib/quendle-editor.
+install(TARGETS quendle_network LIBRARY DESTINATION lib/quendle-editor)
 install(FILES ${_quendle_packaging}/quendle-editor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quendle-editor.svg

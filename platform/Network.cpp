@@ -1,40 +1,61 @@
 #include "platform/Network.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QFileInfo>
+#include <QLibrary>
 #include <QTimer>
 #include <optional>
 
 namespace platform {
 namespace {
 
+constexpr const char* kModuleFile = "libquendle_network.so";
+
 std::function<void(const QUrl&)>& UrlOpener() {
     static std::function<void(const QUrl&)> opener;
     return opener;
 }
 
-// What a finished reply says, in the editor's terms.
-HttpResponse ResponseOf(QNetworkReply& reply, const QUrl& url, int timeoutMs, bool timedOut) {
-    HttpResponse response;
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
-        response.completed = true;
-        response.status = status.toInt();
-        response.statusText =
-            reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        response.body = reply.readAll();
-    } else if (timedOut || reply.error() == QNetworkReply::OperationCanceledError) {
-        // Qt calls both time-outs "Operation canceled", which tells the user
-        // nothing.
-        response.error = QStringLiteral("No answer from %1 within %2 seconds")
-                             .arg(url.host())
-                             .arg(timeoutMs / 1000.0);
-    } else {
-        response.error = reply.errorString();
+// The HTTP client lives in a module of its own (libquendle_network.so,
+// platform/NetworkModule.cpp), loaded at the first request: Qt Network and
+// the libraries it brings (Kerberos, proxy configuration, ...) then cost the
+// editor's start nothing.
+using ModuleGet = void (*)(const QUrl&, int, QObject*, HttpCallback);
+
+ModuleGet LoadModule(QString& why) {
+    static ModuleGet get = nullptr;
+    static QString failure;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        QStringList places;
+        const QString own = qEnvironmentVariable("QUENDLE_NETWORK_MODULE");
+        if (!own.isEmpty()) places << own;
+        if (QCoreApplication::instance()) {
+            const QString dir = QCoreApplication::applicationDirPath();
+            // Installed: <prefix>/bin/quendle-editor, <prefix>/lib/quendle-editor/.
+            places << dir + QStringLiteral("/../lib/quendle-editor/") + QLatin1String(kModuleFile)
+                   << dir + QLatin1Char('/') + QLatin1String(kModuleFile);
+        }
+#ifdef QUENDLE_NETWORK_MODULE_BUILD
+        // The build tree's, for the tests and benches built beside it.
+        places << QStringLiteral(QUENDLE_NETWORK_MODULE_BUILD);
+#endif
+        for (const QString& place : places) {
+            if (!QFileInfo::exists(place)) continue;
+            QLibrary library(place);
+            library.setLoadHints(QLibrary::PreventUnloadHint);
+            get = reinterpret_cast<ModuleGet>(library.resolve("quendle_network_get"));
+            if (get) break;
+            failure = library.errorString();
+        }
+        if (!get && failure.isEmpty())
+            failure = QStringLiteral("the editor's network module %1 is not installed")
+                          .arg(QLatin1String(kModuleFile));
     }
-    return response;
+    why = failure;
+    return get;
 }
 
 class QtNetwork : public Network {
@@ -54,33 +75,16 @@ public:
     }
 
     void GetAsync(const QUrl& url, int timeoutMs, QObject* context, HttpCallback done) override {
-        // A manager for this request alone, owned by the context: when the
-        // context goes, the request goes with it, unanswered.
-        auto* manager = new QNetworkAccessManager(context);
-        // Nothing of our own in the request: Qt Network's default headers,
-        // its user agent included.
-        QNetworkRequest request(url);
-        request.setTransferTimeout(timeoutMs);
-        QNetworkReply* reply = manager->get(request);
-        // The transfer time-out only counts silence; this one bounds the whole
-        // request, a server that trickles its answer included.
-        auto* deadline = new QTimer(reply);
-        deadline->setSingleShot(true);
-        auto timedOut = std::make_shared<bool>(false);
-        QObject::connect(deadline, &QTimer::timeout, reply, [reply, timedOut] {
-            *timedOut = true;
-            reply->abort();
-        });
-        QObject::connect(reply, &QNetworkReply::finished, manager,
-                         [manager, reply, deadline, url, timeoutMs, timedOut,
-                          done = std::move(done)] {
-                             deadline->stop();
-                             const HttpResponse response =
-                                 ResponseOf(*reply, url, timeoutMs, *timedOut);
-                             manager->deleteLater();
-                             done(response);
-                         });
-        deadline->start(timeoutMs);
+        QString why;
+        if (ModuleGet get = LoadModule(why)) {
+            get(url, timeoutMs, context, std::move(done));
+            return;
+        }
+        // No client: told like a request that could not be made, from the
+        // event loop as an answer would be.
+        HttpResponse response;
+        response.error = why;
+        QTimer::singleShot(0, context, [response, done = std::move(done)] { done(response); });
     }
 
     void OpenUrl(const QUrl& url) override {

@@ -1,4 +1,7 @@
 #include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
@@ -177,6 +180,18 @@ TEST_F(EditorFixture, SupportOpensTheContactPage) {
 }  // namespace
 
 namespace {
+
+// The icon drawn at build time from the SVG: 128 x 128, a drawing (opaque
+// in the middle, see-through in the corner).
+TEST(WindowIcon, IsTheDrawnIconAt128Pixels) {
+    SetWindowIcon();
+    const QIcon icon = QApplication::windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(128, 128)));
+    const QImage image = icon.pixmap(QSize(128, 128)).toImage();
+    EXPECT_EQ(qAlpha(image.pixel(64, 64)), 255);
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+}
 
 TEST(EditorOptions, SimulatedPedalAndPortsAreRead) {
     const EditorOptions none = ParseEditorOptions({"quendle-editor"});
