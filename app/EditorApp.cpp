@@ -4,7 +4,10 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QSocketNotifier>
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -132,14 +135,17 @@ void OnTerminationSignal(int signal) {
     sigemptyset(&byDefault.sa_mask);
     sigaction(SIGTERM, &byDefault, nullptr);
     sigaction(SIGINT, &byDefault, nullptr);
+    const int savedErrno = errno;
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
 
 void QuitOnTerminationSignals() {
-    static QSocketNotifier* notifier = nullptr;
+    // One notifier for the application's life.
+    static QPointer<QSocketNotifier> notifier;
     if (g_signalPipe[0] < 0 && pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     if (!notifier) {
         notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);

@@ -64,8 +64,7 @@ private:
             clock_gettime(CLOCK_MONOTONIC, &now);
             clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
             const long long ns = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-            const long long cpuNs =
-                static_cast<long long>(cpu.tv_sec) * 1000000000LL + cpu.tv_nsec;
+            const long long cpuNs = static_cast<long long>(cpu.tv_sec) * 1000000000LL + cpu.tv_nsec;
             std::printf("idle-after-ns %lld cpu-ns %lld\n", ns - t0.toLongLong(), cpuNs);
             std::fflush(stdout);
         }

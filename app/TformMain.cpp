@@ -108,10 +108,10 @@ void TformMain::BuildControls() {
     btnAssign = button("btnAssign", QStringLiteral("Assign"), false);
     btnSetFootswitchMode =
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
-    btnSetFootswitchMode->setFont(platform::InstalledFont(
-        {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
-         QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")},
-        10.5));
+    btnSetFootswitchMode->setFont(
+        platform::InstalledFont({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
+                                 QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")},
+                                10.5));
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
     btnGetFXInfo = button("btnGetFXInfo", QStringLiteral("?"), false);
     btnGetFXInfo->setCursor(Qt::WhatsThisCursor);

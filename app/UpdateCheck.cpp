@@ -2,8 +2,8 @@
 
 #include "app/TformMain.h"
 #include "platform/Console.h"
-#include "platform/ErrorReport.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
 #include "platform/Network.h"
 
 QUrl VersionRequestUrl;
@@ -75,12 +75,11 @@ void TformMain::checkmostrecentversiononwebsite() {
     VersionCheckPending = true;
     // The answer is handled from the event loop when it comes; until then the
     // windows go on as usual.
-    platform::network().GetAsync(
-        VersionRequestUrl, VersionRequestTimeoutMs, this,
-        [this](const platform::HttpResponse& response) {
-            VersionCheckPending = false;
-            platform::Guard([&] { VersionPageAnswered(response); });
-        });
+    platform::network().GetAsync(VersionRequestUrl, VersionRequestTimeoutMs, this,
+                                 [this](const platform::HttpResponse& response) {
+                                     VersionCheckPending = false;
+                                     platform::Guard([&] { VersionPageAnswered(response); });
+                                 });
 }
 
 void TformMain::VersionPageAnswered(const platform::HttpResponse& response) {

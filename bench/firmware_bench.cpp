@@ -173,8 +173,7 @@ struct Phases {
 
 Totals Snapshot(const MeasuringClock* clock, const platform::CountingClock* counting) {
     if (clock)
-        return {clock->requestedMs, clock->busyPauses,
-                static_cast<double>(clock->nominalNs) / 1e6,
+        return {clock->requestedMs, clock->busyPauses, static_cast<double>(clock->nominalNs) / 1e6,
                 static_cast<double>(clock->busyNs) / 1e6};
     return {counting->totalSleepMs, static_cast<std::int64_t>(counting->busyPauses),
             static_cast<double>(platform::PauseNanoseconds(counting->busyIterations)) / 1e6, 0};
@@ -249,10 +248,12 @@ int main(int argc, char** argv) {
             blocks = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--pty") == 0) {
             overPty = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-') pedalSimProgram = QString::fromLocal8Bit(argv[++i]);
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                pedalSimProgram = QString::fromLocal8Bit(argv[++i]);
         } else {
-            std::fprintf(stderr,
-                         "usage: quendle-firmware-bench [--blocks N | --full] [--pty [PEDAL-SIM]]\n");
+            std::fprintf(
+                stderr,
+                "usage: quendle-firmware-bench [--blocks N | --full] [--pty [PEDAL-SIM]]\n");
             return 1;
         }
     }
@@ -299,7 +300,8 @@ int main(int argc, char** argv) {
     }
 
     const Totals total = Sum(measured);
-    const double nominal = static_cast<double>(platform::PauseNanoseconds(kDataBytePauseIterations)) / 1e6;
+    const double nominal =
+        static_cast<double>(platform::PauseNanoseconds(kDataBytePauseIterations)) / 1e6;
     std::printf(
         "pause after each data byte: nominal %.3f ms; as it ran: mean %.4f ms, median %.4f ms, "
         "90%% %.4f ms, 99%% %.4f ms, longest %.3f ms\n",
@@ -326,7 +328,8 @@ int main(int argc, char** argv) {
     const double totalMs = measured.eraseMs + measured.blocksMs + measured.restMs;
     Report("total", totalMs, total);
     std::printf("  processor time: %.3f s, %.1f%% of one core on average%s\n", processorMs / 1000,
-                100 * processorMs / totalMs, overPty ? " (the editor's side)" : " (editor and virtual pedal)");
+                100 * processorMs / totalMs,
+                overPty ? " (the editor's side)" : " (editor and virtual pedal)");
     if (overPty)
         std::printf("  the pedal's process: %.3f s, %.1f%% of one core\n", pedalMs / 1000,
                     100 * pedalMs / totalMs);

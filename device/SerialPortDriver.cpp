@@ -28,7 +28,8 @@ SerialPortDriver::~SerialPortDriver() = default;
 QString SerialPortDriver::UsbDeviceOf(const QString& name) const {
     // Only a terminal with a device behind it can be on a USB device; the
     // virtual ones (consoles, pseudo-terminals) have none.
-    const QFileInfo device(sysfs_ + QStringLiteral("/class/tty/") + name + QStringLiteral("/device"));
+    const QFileInfo device(sysfs_ + QStringLiteral("/class/tty/") + name +
+                           QStringLiteral("/device"));
     if (!device.isSymLink()) return {};
     QString path = device.canonicalFilePath();
     const QString top = QDir(sysfs_ + QStringLiteral("/devices")).canonicalPath();

@@ -25,8 +25,7 @@ public:
 
     // `sysfs` and `dev` are where the kernel's device tree and the device
     // files are (tests point them at a tree of their own).
-    explicit SerialPortDriver(QStringList extraPorts = {},
-                              QString sysfs = QStringLiteral("/sys"),
+    explicit SerialPortDriver(QStringList extraPorts = {}, QString sysfs = QStringLiteral("/sys"),
                               QString dev = QStringLiteral("/dev"));
     ~SerialPortDriver() override;
 

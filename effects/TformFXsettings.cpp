@@ -28,8 +28,7 @@ const QString kRefusal =
 
 QFont SettingsFont() {
     // Arial where it is installed, its metric twin elsewhere.
-    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
-                                   9);
+    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 9);
 }
 
 }  // namespace

@@ -39,8 +39,7 @@ HttpResponse ResponseOf(QNetworkReply& reply, const QUrl& url, int timeoutMs, bo
 
 }  // namespace
 
-extern "C" Q_DECL_EXPORT void quendle_network_get(const QUrl& url, int timeoutMs,
-                                                  QObject* context,
+extern "C" Q_DECL_EXPORT void quendle_network_get(const QUrl& url, int timeoutMs, QObject* context,
                                                   platform::HttpCallback done) {
     // A manager for this request alone, owned by the context: when the
     // context goes, the request goes with it, unanswered.
@@ -60,8 +59,7 @@ extern "C" Q_DECL_EXPORT void quendle_network_get(const QUrl& url, int timeoutMs
         reply->abort();
     });
     QObject::connect(reply, &QNetworkReply::finished, manager,
-                     [manager, reply, deadline, url, timeoutMs, timedOut,
-                      done = std::move(done)] {
+                     [manager, reply, deadline, url, timeoutMs, timedOut, done = std::move(done)] {
                          deadline->stop();
                          const HttpResponse response =
                              ResponseOf(*reply, url, timeoutMs, *timedOut);

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     reader.setScaledSize(QSize(size, size));
     const QImage image = reader.read();
     if (image.isNull()) {
-        std::fprintf(stderr, "quendle-render-icon: cannot draw %s: %s (is Qt's SVG plug-in, "
+        std::fprintf(stderr,
+                     "quendle-render-icon: cannot draw %s: %s (is Qt's SVG plug-in, "
                      "libqt6svg6, installed?)\n",
                      argv[1], qPrintable(reader.errorString()));
         return 1;

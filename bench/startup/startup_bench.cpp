@@ -48,11 +48,11 @@ long long MonotonicNs() {
 
 struct Run {
     bool ok = false;
-    double idleMs = 0;   // start to first paint with the loop idle
-    double exitMs = 0;   // start to the end of the process
+    double idleMs = 0;     // start to first paint with the loop idle
+    double exitMs = 0;     // start to the end of the process
     double idleCpuMs = 0;  // processor time used by then (user + system)
-    double cpuMs = 0;    // user + system, the whole run
-    double peakMiB = 0;  // largest resident set
+    double cpuMs = 0;      // user + system, the whole run
+    double peakMiB = 0;    // largest resident set
 };
 
 struct Program {
@@ -115,7 +115,8 @@ Run RunOnce(const Program& program, const std::vector<std::string>& environment)
     char* end = nullptr;
     run.idleMs = std::strtod(text.c_str() + at + 14, &end) / 1e6;
     const auto cpuAt = text.find("cpu-ns ", at);
-    if (cpuAt != std::string::npos) run.idleCpuMs = std::strtod(text.c_str() + cpuAt + 7, nullptr) / 1e6;
+    if (cpuAt != std::string::npos)
+        run.idleCpuMs = std::strtod(text.c_str() + cpuAt + 7, nullptr) / 1e6;
     run.cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
@@ -147,9 +148,9 @@ int Measure(const std::string& platform, int runs, std::vector<Program> programs
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         bool replaced = false;
-        for (const char* drop : {"QT_QPA_PLATFORM=", "HOME=", "XDG_RUNTIME_DIR=",
-                                 "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=", "XDG_DATA_HOME=",
-                                 "QUENDLE_STARTUP_T0_NS=", "QUENDLE_MAKER_SITE="})
+        for (const char* drop :
+             {"QT_QPA_PLATFORM=", "HOME=", "XDG_RUNTIME_DIR=", "XDG_CONFIG_HOME=",
+              "XDG_CACHE_HOME=", "XDG_DATA_HOME=", "QUENDLE_STARTUP_T0_NS=", "QUENDLE_MAKER_SITE="})
             replaced = replaced || entry.rfind(drop, 0) == 0;
         if (!replaced) environment.push_back(entry);
     }
@@ -199,10 +200,11 @@ int Measure(const std::string& platform, int runs, std::vector<Program> programs
     }
     const double timeRatio = idle[0] / idle[1];
     const double memoryRatio = peak[0] / peak[1];
-    std::printf("  ratio editor / bare window (medians): time %.2f (goal <= %.2f: %s), peak memory "
-                "%.2f (goal <= %.2f: %s)\n",
-                timeRatio, kTimeGoal, timeRatio <= kTimeGoal ? "met" : "NOT met", memoryRatio,
-                kMemoryGoal, memoryRatio <= kMemoryGoal ? "met" : "NOT met");
+    std::printf(
+        "  ratio editor / bare window (medians): time %.2f (goal <= %.2f: %s), peak memory "
+        "%.2f (goal <= %.2f: %s)\n",
+        timeRatio, kTimeGoal, timeRatio <= kTimeGoal ? "met" : "NOT met", memoryRatio, kMemoryGoal,
+        memoryRatio <= kMemoryGoal ? "met" : "NOT met");
     // Processor time is less at the mercy of other programs on a shared
     // machine than the clock on the wall; shown for comparison.
     std::printf("  for comparison, processor time to idle: ratio %.2f\n", cpu[0] / cpu[1]);
@@ -256,9 +258,20 @@ int main(int argc, char** argv) {
     // Under a virtual X server of its own: this program once more, inside xvfb-run.
     std::fflush(stdout);
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
-    std::vector<std::string> command{"xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", self,
-                                     "--platform", "xcb", "--runs", std::to_string(runs),
-                                     "--editor", editor, "--bare", bare, "--"};
+    std::vector<std::string> command{"xvfb-run",
+                                     "-a",
+                                     "-s",
+                                     "-screen 0 1280x1024x24",
+                                     self,
+                                     "--platform",
+                                     "xcb",
+                                     "--runs",
+                                     std::to_string(runs),
+                                     "--editor",
+                                     editor,
+                                     "--bare",
+                                     bare,
+                                     "--"};
     for (std::size_t i = 1; i < editorArgs.size(); ++i) command.push_back(editorArgs[i]);
     std::vector<char*> argvX;
     for (std::string& c : command) argvX.push_back(c.data());

@@ -1,8 +1,8 @@
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QImage>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>

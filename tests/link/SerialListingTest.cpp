@@ -134,8 +134,8 @@ TEST_F(SerialListing, PortPathsAreListedWholeWithTheirProductWhenOnAUsbPort) {
     QDir().mkpath(QFileInfo(byId).path());
     ASSERT_TRUE(QFile::link(tree.Path("dev/ttyUSB0"), byId));
     const QString elsewhere = tree.Path("not-a-port");
-    ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{byId, elsewhere}, tree.Sys(),
-                                                          tree.Dev()));
+    ftd::InstallDriver(
+        std::make_unique<SerialPortDriver>(QStringList{byId, elsewhere}, tree.Sys(), tree.Dev()));
     driver = nullptr;
     const auto listed = Listing();
     ASSERT_EQ(listed.size(), 4u);

@@ -204,8 +204,8 @@ TEST_F(UpdateCheck, HostNotFoundIsOneConsoleLineAndNoBox) {
     // resolver that cannot be reached at all ends in the time-out instead;
     // either way the host is named.
     VersionRequestTimeoutMs = 5000;
-    VersionRequestUrl = QUrl(QStringLiteral(
-        "http://quendle-update-check.invalid/download/quendle-editor-version.php"));
+    VersionRequestUrl = QUrl(
+        QStringLiteral("http://quendle-update-check.invalid/download/quendle-editor-version.php"));
     RunCheck();
     EXPECT_TRUE(dialogs->messages.isEmpty());
     const QStringList lines = NewConsoleLines();
@@ -235,8 +235,9 @@ TEST_F(UpdateCheck, SilentServerEndsAtTheTimeOutWithoutHoldingUpTheWindows) {
     EXPECT_GE(started.elapsed(), 650);
     EXPECT_LT(started.elapsed(), 3000);
     EXPECT_TRUE(dialogs->messages.isEmpty());
-    EXPECT_EQ(NewConsoleLines(),
-              QStringList{"Could not check for updates: No answer from 127.0.0.1 within 0.7 seconds"});
+    EXPECT_EQ(
+        NewConsoleLines(),
+        QStringList{"Could not check for updates: No answer from 127.0.0.1 within 0.7 seconds"});
     EXPECT_EQ(Caption(), "Could not check for updates");
 }
 
