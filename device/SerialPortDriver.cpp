@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include <dirent.h>
+#include <unistd.h>
+
 using namespace ftd;
 
 namespace {
@@ -57,8 +60,21 @@ std::vector<SerialPortDriver::Listed> SerialPortDriver::Enumerate() const {
     // Ordered by the device's place in the tree, as the system's device
     // manager lists them.
     std::vector<std::pair<QString, Listed>> bridges;
-    const QDir ttys(sysfs_ + QStringLiteral("/class/tty"));
-    for (const QString& name : ttys.entryList(QDir::Dirs | QDir::System | QDir::NoDotAndDotDot)) {
+    // Read with the system's own calls: a terminal is only looked at when it
+    // has a device behind it, one readlink each.
+    const QByteArray ttys = QFile::encodeName(sysfs_ + QStringLiteral("/class/tty"));
+    QStringList names;
+    if (DIR* dir = opendir(ttys.constData())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.') continue;
+            char target[8];
+            const QByteArray device = ttys + '/' + entry->d_name + "/device";
+            if (readlink(device.constData(), target, sizeof target) > 0)
+                names << QFile::decodeName(entry->d_name);
+        }
+        closedir(dir);
+    }
+    for (const QString& name : names) {
         const QString usb = UsbDeviceOf(name);
         if (usb.isEmpty()) continue;
         bool ok = false;
