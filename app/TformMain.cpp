@@ -26,6 +26,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/Fonts.h"
 #include "platform/Network.h"
 
 using platform::Guarded;
@@ -69,11 +70,9 @@ protected:
 };
 
 QFont MainFont() {
-    QFont font;
     // Arial where it is installed, its metric twin elsewhere.
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(11);
-    return font;
+    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+                                   11);
 }
 
 }  // namespace
@@ -88,7 +87,8 @@ TformMain::TformMain(QWidget* parent) : QMainWindow(parent) {
     BuildMenus();
     BuildControls();
     ConnectHandlers();
-    FitClientArea();
+    // The size is fixed at the end of the start-up sequence, in the look it
+    // applies (measuring the menu bar now would style it twice).
     qApp->installEventFilter(this);
 }
 
@@ -141,11 +141,10 @@ void TformMain::BuildControls() {
     btnAssign = button("btnAssign", QStringLiteral("Assign"), false);
     btnSetFootswitchMode =
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
-    QFont tahoma;
-    tahoma.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
-                        QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")});
-    tahoma.setPointSizeF(10.5);
-    btnSetFootswitchMode->setFont(tahoma);
+    btnSetFootswitchMode->setFont(
+        platform::InstalledFont({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
+                                 QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")},
+                                10.5));
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
     btnGetFXInfo = button("btnGetFXInfo", QStringLiteral("?"), false);
     btnGetFXInfo->setCursor(Qt::WhatsThisCursor);
@@ -332,6 +331,8 @@ void TformMain::FormCreate() {
     }
 
     BuildLookAndMidiMenus(*this);
+    // The look fits the window when it applies; without one it is fitted here.
+    FitClientArea();
 }
 
 bool TformMain::FormKeyDown(quint16& key, Qt::KeyboardModifiers shift) {
@@ -383,5 +384,7 @@ void TformMain::menuInfoClick() {
 }
 
 void TformMain::menuSupportClick() {
-    platform::network().OpenUrl(platform::ContactPageUrl());
+    // Without the maker's site there is no page (and the item is disabled).
+    const QUrl page = platform::ContactPageUrl();
+    if (!page.isEmpty()) platform::network().OpenUrl(page);
 }

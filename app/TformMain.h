@@ -75,9 +75,11 @@ public:
     // Any item of the look menu / of the MIDI channel menu.
     void menuLookClickItem(QAction* item);
     void menuMIDIchannelsClickItem(QAction* item);
-    // The update check: the timer's tick, and the answer of the version page
-    // (false when it was not an answer with status 200).
+    // The update check: the timer's tick (starts the request and returns),
+    // what is done with the answer when it comes, and the answer of the
+    // version page (false when it was not an answer with status 200).
     void checkmostrecentversiononwebsite();
+    void VersionPageAnswered(const platform::HttpResponse& response);
     bool WebRequestCompleted(const platform::HttpResponse& response);
 
     // Handlers whose behaviour lives in other modules.

@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <utility>
+#include <vector>
 
 #include "app/ConsoleTools.h"
 #include "platform/Console.h"
@@ -13,7 +15,7 @@
 
 using platform::Guarded;
 
-TformPrint* formPrint = nullptr;
+DeferredWindow<TformPrint> formPrint;
 bool AutoScroll = true;
 
 TformPrint::TformPrint(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -119,11 +121,34 @@ void TformPrint::BuildControls() {
             Guarded([this] { cmbNotePickerChange(); }));
 }
 
-void TformPrint::FormCreate() {
-    AutoScroll = true;
-    platform::SetConsoleSink([this](const QString& line, platform::Scroll scroll) {
-        AddLine(line, scroll == platform::Scroll::ToEnd);
+namespace {
+
+// Lines logged while the console window was not built yet; it shows them
+// first when it is.
+std::vector<std::pair<QString, bool>>& Unshown() {
+    static std::vector<std::pair<QString, bool>> lines;
+    return lines;
+}
+
+}  // namespace
+
+void InstallConsoleSink() {
+    Unshown().clear();
+    platform::SetConsoleSink([](const QString& line, platform::Scroll scroll) {
+        const bool toEnd = scroll == platform::Scroll::ToEnd;
+        if (TformPrint* console = formPrint.built())
+            console->AddLine(line, toEnd);
+        else
+            Unshown().emplace_back(line, toEnd);
     });
+}
+
+void TformPrint::FormCreate() {
+    // AutoScroll was set at start; the box shows it.
+    CheckBox1->setChecked(AutoScroll);
+    auto unshown = std::move(Unshown());
+    Unshown().clear();
+    for (const auto& [line, toEnd] : unshown) AddLine(line, toEnd);
     FillNotePicker();
 }
 

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "platform/DeferredWindow.h"
+
 class TformPrint : public QWidget {
     Q_OBJECT
 public:
@@ -47,9 +49,13 @@ private:
     void BuildControls();
 };
 
-extern TformPrint* formPrint;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<TformPrint> formPrint;
 // Follows the end of the log while true; always equal to CheckBox1's state.
 extern bool AutoScroll;
 
+// Start-up, in the console's place among the windows: from now on every line
+// logged goes to the console window, kept until the window is first built.
+void InstallConsoleSink();
 // Shows the console (from the main window's Ctrl+Shift+P).
 void ShowConsole();

@@ -3,10 +3,15 @@
 #include "app/TformMain.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
 #include "platform/Network.h"
 
 QUrl VersionRequestUrl;
 QString PublishedVersion;
+int VersionRequestTimeoutMs = kVersionRequestTimeoutMs;
+bool VersionCheckPending = false;
+const QString kUpdateCheckNotSetUp = QStringLiteral("Update check not set up in this build");
+const QString kUpdateCheckFailed = QStringLiteral("Could not check for updates");
 
 namespace {
 
@@ -34,6 +39,13 @@ QString NotANumberLine(const QString& whose, const QString& text) {
 
 void PrepareVersionCheck(TformMain& form) {
     VersionRequestUrl = platform::VersionPageUrl();
+    VersionCheckPending = false;
+    if (VersionRequestUrl.isEmpty()) {
+        // No site to ask, and no contact page to open.
+        form.menuNewAppVersion->setText(kUpdateCheckNotSetUp);
+        form.menuSupport->setEnabled(false);
+        return;
+    }
     form.TimerCheckWebVersion->start();
 }
 
@@ -59,11 +71,25 @@ bool TformMain::WebRequestCompleted(const platform::HttpResponse& response) {
 
 void TformMain::checkmostrecentversiononwebsite() {
     TimerCheckWebVersion->stop();  // one check per run
-    platform::HttpResponse response =
-        platform::network().Get(VersionRequestUrl, kVersionRequestTimeoutMs);
-    // A request that could not be made is told like an error status, with the
-    // client's reason, and ends the check just the same.
-    if (!response.completed) response.statusText = response.error;
+    if (VersionRequestUrl.isEmpty() || VersionCheckPending) return;
+    VersionCheckPending = true;
+    // The answer is handled from the event loop when it comes; until then the
+    // windows go on as usual.
+    platform::network().GetAsync(VersionRequestUrl, VersionRequestTimeoutMs, this,
+                                 [this](const platform::HttpResponse& response) {
+                                     VersionCheckPending = false;
+                                     platform::Guard([&] { VersionPageAnswered(response); });
+                                 });
+}
+
+void TformMain::VersionPageAnswered(const platform::HttpResponse& response) {
+    // No answer at all (no network, host not found, time-out) is nothing the
+    // user has to act on: the Info menu says so, the console says why.
+    if (!response.completed) {
+        menuNewAppVersion->setText(kUpdateCheckFailed);
+        ConsolePrint(kUpdateCheckFailed + QStringLiteral(": ") + response.error);
+        return;
+    }
     if (!WebRequestCompleted(response)) return;
 
     // Neither side may be something other than a number; the check then says

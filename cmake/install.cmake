@@ -18,10 +18,19 @@ set(QUENDLE_PACKAGE_MAINTAINER "Quendle Editor maintainers <editor@quendle.examp
 set(_quendle_packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS quendle-editor quendle-pedal-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The update check's HTTP client, loaded by the editor from ../lib/quendle-editor.
+install(TARGETS quendle_network LIBRARY DESTINATION lib/quendle-editor)
 install(FILES ${_quendle_packaging}/quendle-editor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quendle-editor.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The maker's pages, when the build names the maker's site.
+if(QUENDLE_MAKER_SITE)
+  set(QUENDLE_METAINFO_URLS
+      "  <url type=\"homepage\">${QUENDLE_MAKER_SITE}</url>\n  <url type=\"contact\">${QUENDLE_MAKER_SITE}/contact-us/</url>\n")
+else()
+  set(QUENDLE_METAINFO_URLS "")
+endif()
 configure_file(${_quendle_packaging}/quendle-editor.metainfo.xml.in
                ${PROJECT_BINARY_DIR}/packaging/${QUENDLE_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/${QUENDLE_APP_ID}.metainfo.xml
@@ -48,7 +57,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUENDLE_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUENDLE_MAKER_SITE}")
+if(QUENDLE_MAKER_SITE)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUENDLE_MAKER_SITE}")
+endif()
 # The Qt 6 runtime: the libraries, the platform plug-ins that put a window on
 # the screen, and the SVG plug-ins that draw the window icon.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS

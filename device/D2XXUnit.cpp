@@ -22,9 +22,7 @@ QString DeviceDescription;
 
 namespace {
 
-constexpr std::size_t kSerialBufferSize = 50;
-
-// A listing buffer up to its first zero byte, at most 64 characters.
+// A listing buffer up to its first zero byte, at most FT_LIST_TEXT_SIZE characters.
 QByteArray ListText(const char (&buffer)[FT_LIST_TEXT_SIZE]) {
     const auto* end = std::find(buffer, buffer + FT_LIST_TEXT_SIZE, '\0');
     return QByteArray(buffer, static_cast<int>(end - buffer));
@@ -57,14 +55,11 @@ FT_STATUS GetFTDeviceDescription(std::uint32_t index) {
 }
 
 FT_STATUS Open_USB_Device_By_Serial_Number(const QString& serial) {
-    // The driver takes at most 49 characters and a terminating zero.
-    char buffer[kSerialBufferSize] = {};
+    // The whole text: what the listing gave is matched whole, and a device
+    // path given with --port may be of any length.
     const QByteArray local = serial.toLocal8Bit();
-    std::memcpy(
-        buffer, local.constData(),
-        std::min<std::size_t>(static_cast<std::size_t>(local.size()), kSerialBufferSize - 1));
     FT_HANDLE handle = DeviceHandle;
-    FT_STATUS status = Driver().OpenBySerialNumber(buffer, handle);
+    FT_STATUS status = Driver().OpenBySerialNumber(local.constData(), handle);
     if (status == FT_OK) DeviceHandle = handle;
     ReportFTError(QStringLiteral("Open_USB_Device_By_Serial_Number"), status);
     return status;

@@ -15,7 +15,7 @@ constexpr std::size_t kBufferSize = 65536;
 
 extern ftd::FT_HANDLE DeviceHandle;
 extern std::uint32_t DeviceCount;
-extern QByteArray DeviceListText;  // 8-bit text, at most 64 characters
+extern QByteArray DeviceListText;  // 8-bit text, at most ftd::FT_LIST_TEXT_SIZE characters
 extern std::uint32_t QueueBytes;
 extern std::array<std::uint8_t, kBufferSize> InBuffer;
 extern std::array<std::uint8_t, kBufferSize> OutBuffer;

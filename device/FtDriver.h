@@ -44,8 +44,11 @@ constexpr std::uint32_t FT_OPEN_BY_DESCRIPTION = 2;
 constexpr std::uint32_t FT_PURGE_RX = 1;
 constexpr std::uint32_t FT_PURGE_TX = 2;
 
-// Size of the text buffers the listing calls fill (zero-terminated, at most 64 bytes).
-constexpr std::size_t FT_LIST_TEXT_SIZE = 64;
+// Size of the text buffers the listing calls fill (zero-terminated unless the
+// text fills the buffer). The bridge vendor's driver fills at most 64 bytes;
+// the serial-port backend lists a --port device path as its serial number, and
+// a path may be as long as the system allows (PATH_MAX).
+constexpr std::size_t FT_LIST_TEXT_SIZE = 4096;
 
 class FtDriver {
 public:
@@ -54,8 +57,8 @@ public:
     // FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY)
     virtual FT_STATUS ListDeviceCount(std::uint32_t& count) = 0;
     // FT_ListDevices(index, buffer, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER): the
-    // buffer receives a zero-terminated text; a text of exactly 64 bytes may come
-    // without its terminator.
+    // buffer receives a zero-terminated text; a text that fills the buffer may
+    // come without its terminator.
     virtual FT_STATUS ListSerialNumber(std::uint32_t index, char (&buffer)[FT_LIST_TEXT_SIZE]) = 0;
     // FT_ListDevices(index, buffer, FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION)
     virtual FT_STATUS ListDescription(std::uint32_t index, char (&buffer)[FT_LIST_TEXT_SIZE]) = 0;

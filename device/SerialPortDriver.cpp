@@ -1,12 +1,17 @@
 #include "device/SerialPortDriver.h"
 
-#include <QSerialPortInfo>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #endif
 #include <algorithm>
 #include <cstring>
+
+#include <dirent.h>
+#include <unistd.h>
 
 using namespace ftd;
 
@@ -22,18 +27,81 @@ void CopyListText(const QString& text, char (&buffer)[FT_LIST_TEXT_SIZE]) {
 
 }  // namespace
 
-SerialPortDriver::SerialPortDriver(QStringList extraPorts) : extraPorts_(std::move(extraPorts)) {}
+SerialPortDriver::SerialPortDriver(QStringList extraPorts, QString sysfs, QString dev)
+    : extraPorts_(std::move(extraPorts)), sysfs_(std::move(sysfs)), dev_(std::move(dev)) {}
 
 SerialPortDriver::~SerialPortDriver() = default;
 
-std::vector<SerialPortDriver::Listed> SerialPortDriver::Enumerate() const {
-    std::vector<Listed> found;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kBridgeVendorId) continue;
-        found.push_back({info.serialNumber(), info.description(), info.systemLocation()});
+QString SerialPortDriver::UsbDeviceOf(const QString& name) const {
+    // Only a terminal with a device behind it can be on a USB device; the
+    // virtual ones (consoles, pseudo-terminals) have none.
+    const QFileInfo device(sysfs_ + QStringLiteral("/class/tty/") + name +
+                           QStringLiteral("/device"));
+    if (!device.isSymLink()) return {};
+    QString path = device.canonicalFilePath();
+    const QString top = QDir(sysfs_ + QStringLiteral("/devices")).canonicalPath();
+    // The port's device (ftdi_sio: the port under the interface; cdc_acm: the
+    // interface itself), its interface, then the USB device.
+    for (int level = 0; level < 4 && !path.isEmpty() && path != top && path.startsWith(top);
+         ++level) {
+        if (QFileInfo::exists(path + QStringLiteral("/idVendor"))) return path;
+        path = QFileInfo(path).path();
     }
+    return {};
+}
+
+namespace {
+
+QString SysfsText(const QString& folder, const char* file) {
+    QFile f(folder + QLatin1Char('/') + QLatin1String(file));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLocal8Bit(f.readAll()).trimmed();
+}
+
+}  // namespace
+
+std::vector<SerialPortDriver::Listed> SerialPortDriver::Enumerate() const {
+    // Ordered by the device's place in the tree, as the system's device
+    // manager lists them.
+    std::vector<std::pair<QString, Listed>> bridges;
+    // Read with the system's own calls: a terminal is only looked at when it
+    // has a device behind it, one readlink each.
+    const QByteArray ttys = QFile::encodeName(sysfs_ + QStringLiteral("/class/tty"));
+    QStringList names;
+    if (DIR* dir = opendir(ttys.constData())) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] == '.') continue;
+            char target[8];
+            const QByteArray device = ttys + '/' + entry->d_name + "/device";
+            if (readlink(device.constData(), target, sizeof target) > 0)
+                names << QFile::decodeName(entry->d_name);
+        }
+        closedir(dir);
+    }
+    for (const QString& name : names) {
+        const QString usb = UsbDeviceOf(name);
+        if (usb.isEmpty()) continue;
+        bool ok = false;
+        const uint vendor = SysfsText(usb, "idVendor").toUInt(&ok, 16);
+        if (!ok || vendor != kBridgeVendorId) continue;
+        bridges.push_back({usb + QLatin1Char('/') + name,
+                           {SysfsText(usb, "serial"), SysfsText(usb, "product"),
+                            dev_ + QLatin1Char('/') + name}});
+    }
+    std::sort(bridges.begin(), bridges.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Listed> found;
+    for (auto& [place, listed] : bridges) found.push_back(std::move(listed));
+
     for (const QString& path : extraPorts_) {
-        const QString description = QSerialPortInfo(path).description();
+        // A path to a USB port (a /dev/serial/by-id link, say) shows the
+        // product's description, as the port's own name does.
+        const QFileInfo target(QFileInfo(path).canonicalFilePath());
+        QString description;
+        if (target.exists() && target.path() == QDir(dev_).canonicalPath()) {
+            const QString usb = UsbDeviceOf(target.fileName());
+            if (!usb.isEmpty()) description = SysfsText(usb, "product");
+        }
         found.push_back({path, description.isEmpty() ? path : description, path});
     }
     return found;

@@ -3,6 +3,12 @@
 // SerialPort. It lists USB serial ports of the bridge's maker (vendor 0x0403)
 // by the serial number and product description the system reports, plus any
 // device paths given with --port (listed with the path as serial number).
+//
+// The listing reads the kernel's device tree (sysfs) directly: of the
+// terminals under class/tty only those with a device behind them are looked
+// at, and of those only the ones on a USB device are read (vendor, then serial
+// number and product). Walking every terminal through the system's device
+// manager cost thousands of file opens at each start.
 
 #include <QSerialPort>
 #include <QString>
@@ -17,7 +23,10 @@ class SerialPortDriver : public ftd::FtDriver {
 public:
     static constexpr quint16 kBridgeVendorId = 0x0403;
 
-    explicit SerialPortDriver(QStringList extraPorts = {});
+    // `sysfs` and `dev` are where the kernel's device tree and the device
+    // files are (tests point them at a tree of their own).
+    explicit SerialPortDriver(QStringList extraPorts = {}, QString sysfs = QStringLiteral("/sys"),
+                              QString dev = QStringLiteral("/dev"));
     ~SerialPortDriver() override;
 
     ftd::FT_STATUS ListDeviceCount(std::uint32_t& count) override;
@@ -47,11 +56,16 @@ private:
         QString portName;  // what QSerialPort opens: a system port name or a path
     };
     std::vector<Listed> Enumerate() const;
+    // The USB device (the sysfs folder holding idVendor) that the terminal
+    // `name` (as under class/tty) belongs to; empty when it is on none.
+    QString UsbDeviceOf(const QString& name) const;
     QSerialPort* PortOf(ftd::FT_HANDLE handle);
     // A port that reports a hardware failure (unplugged) fails every call.
     static bool Broken(const QSerialPort& port);
 
     QStringList extraPorts_;
+    QString sysfs_;
+    QString dev_;
     std::vector<Listed> lastListing_;
     std::map<ftd::FT_HANDLE, std::unique_ptr<QSerialPort>> open_;
     std::map<ftd::FT_HANDLE, std::vector<QMetaObject::Connection>> watches_;

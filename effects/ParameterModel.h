@@ -130,8 +130,9 @@ private:
     assignable_parameter* assignable_ = nullptr;
 };
 
-// Builds the fifteen parameters and the assignment list items. Run once by the
-// settings window's creation; running it again starts a fresh model.
+// Builds the fifteen parameters and the assignment list items. Run once at
+// start, in the settings window's place among the windows (CreateWindows);
+// running it again starts a fresh model.
 void BuildParameterModel();
 bool ParameterModelBuilt();
 // The parameter at a slot (0 to 14); the model must have been built.

@@ -17,10 +17,11 @@
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
+#include "platform/Fonts.h"
 
 using platform::Guarded;
 
-TformFXsettings* formFXsettings = nullptr;
+DeferredWindow<TformFXsettings> formFXsettings;
 bool AllParametersEnabled = false;
 
 namespace {
@@ -29,9 +30,8 @@ const QString kRefusal =
     QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
 
 QFont SettingsFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    return font;
+    // Arial where it is installed, its metric twin elsewhere.
+    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 9);
 }
 
 }  // namespace
@@ -374,20 +374,24 @@ void TformFXsettings::ShowKnobText() {
 }
 
 void TformFXsettings::FormCreate() {
-    BuildParameterModel();
+    // Start-up builds the model in this window's place in the creation order
+    // (the window itself waits until it is first used); a window made without
+    // it builds its own.
+    if (!ParameterModelBuilt()) BuildParameterModel();
 
+    // The window may be built after a Request has filled the model: filling
+    // its lists is not a choice of the user's, and what they show next comes
+    // from the model.
     for (int control = 0; control < AssignableControlCount; ++control) {
         QComboBox* list = AssignmentList(control);
+        const QSignalBlocker quiet(list);
         for (AssignmentListItem* item : AssignmentListItems(control))
             list->addItem(item->text, QVariant::fromValue(item));
-        list->setCurrentIndex(0);
     }
 
-    Model().Reset();
     dialInputLevel->setToolTip(HintInputLevel);
     chkDominantNoteCut->setToolTip(HintDominantNotesCut);
     chkHighNoteCut->setToolTip(HintHighNotesCut);
-    cmbGuitarTuning->setCurrentIndex(0);
     ShowModel();
 }
 

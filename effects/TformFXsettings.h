@@ -17,6 +17,7 @@
 #include "effects/ParameterModel.h"
 #include "effects/QuendleDial.h"
 #include "effects/QuendleSwitch.h"
+#include "platform/DeferredWindow.h"
 
 // The state of the main window's hidden "Enable All Parameters" item.
 extern bool AllParametersEnabled;
@@ -146,4 +147,5 @@ private:
     bool formShowDone_ = false;
 };
 
-extern TformFXsettings* formFXsettings;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<TformFXsettings> formFXsettings;

@@ -13,7 +13,7 @@
 
 using platform::Guarded;
 
-TformNoteTrackingFilter* formNoteTrackingFilter = nullptr;
+DeferredWindow<TformNoteTrackingFilter> formNoteTrackingFilter;
 std::int32_t NoteCutCount = 0;
 QString NoteCutByte1 = QStringLiteral("FF");
 QString NoteCutByte2 = QStringLiteral("FF");

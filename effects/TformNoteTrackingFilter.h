@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/DeferredWindow.h"
+
 class TformNoteTrackingFilter : public QWidget {
     Q_OBJECT
 public:
@@ -51,7 +53,8 @@ private:
     void CountChange(const QCheckBox* box);
 };
 
-extern TformNoteTrackingFilter* formNoteTrackingFilter;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<TformNoteTrackingFilter> formNoteTrackingFilter;
 
 // Number of checked note boxes, kept by the change handlers.
 extern std::int32_t NoteCutCount;

@@ -17,7 +17,7 @@
 
 using platform::Guarded;
 
-TformFirmwareUpgrade* formFirmwareUpgrade = nullptr;
+DeferredWindow<TformFirmwareUpgrade> formFirmwareUpgrade;
 QString FirmwareResourceName;
 std::int32_t FirmwareVersionNumber = 0;
 bool FirmwareUpgradeRunning = false;

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "platform/DeferredWindow.h"
+
 // The chosen image's resource name (the item text) and the version read from
 // its last character; empty and 0 until a choice is made.
 extern QString FirmwareResourceName;
@@ -51,4 +53,5 @@ private:
     void SetRunning(bool running);
 };
 
-extern TformFirmwareUpgrade* formFirmwareUpgrade;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<TformFirmwareUpgrade> formFirmwareUpgrade;

@@ -8,7 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Resources.h"
 
-tformFXInfo* formFXInfo = nullptr;
+DeferredWindow<tformFXInfo> formFXInfo;
 
 tformFXInfo::tformFXInfo(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -40,11 +40,13 @@ QUrl tformFXInfo::WriteInformationPage(const QString& algorithmName) {
         throw platform::EditorError(
             QStringLiteral("There is no information about \"%1\" in this editor")
                 .arg(algorithmName));
-    if (!pages_.isValid())
+    // The folder is made for the first page a run shows, not before.
+    if (!pages_ || !pages_->isValid()) pages_ = std::make_unique<QTemporaryDir>();
+    if (!pages_->isValid())
         throw platform::EditorError(
             QStringLiteral("The information page cannot be shown: no temporary folder (%1)")
-                .arg(pages_.errorString()));
-    const QString path = QDir(pages_.path()).filePath(resource.toLower());
+                .arg(pages_->errorString()));
+    const QString path = QDir(pages_->path()).filePath(resource.toLower());
     platform::WriteFileAtomically(path, *page);
     return QUrl::fromLocalFile(path);
 }

@@ -6,6 +6,9 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QWidget>
+#include <memory>
+
+#include "platform/DeferredWindow.h"
 
 class tformFXInfo : public QWidget {
     Q_OBJECT
@@ -22,8 +25,11 @@ public:
     QUrl WriteInformationPage(const QString& algorithmName);
 
 private:
-    // Holds the pages written this run; removed when the editor ends.
-    QTemporaryDir pages_;
+    // Holds the pages written this run: made when the first page is written,
+    // removed with the window when the editor ends (a normal quit, SIGTERM or
+    // SIGINT alike).
+    std::unique_ptr<QTemporaryDir> pages_;
 };
 
-extern tformFXInfo* formFXInfo;
+// Built when first used (see DeferredWindow).
+extern DeferredWindow<tformFXInfo> formFXInfo;

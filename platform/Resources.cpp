@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 
 #include "platform/Errors.h"
@@ -19,6 +20,10 @@ QMap<QString, QPair<QString, QByteArray>>& Registered() {
 
 std::optional<QString> BuiltInPath(const QString& name) {
     if (name.isEmpty()) return std::nullopt;
+    // Names are stored in capitals: most are found at once, without listing
+    // the folder.
+    const QString stored = kRoot + QLatin1Char('/') + name.toUpper();
+    if (QFileInfo(stored).isFile()) return stored;
     const QStringList entries = QDir(kRoot).entryList(QDir::Files);
     for (const QString& entry : entries)
         if (entry.compare(name, Qt::CaseInsensitive) == 0) return kRoot + QLatin1Char('/') + entry;

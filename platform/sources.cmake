@@ -8,4 +8,5 @@ list(APPEND QUENDLE_CORE_SOURCES
     platform/Resources.cpp platform/Resources.h
     platform/Time.cpp platform/Time.h)
 list(APPEND QUENDLE_GUI_SOURCES
+    platform/Fonts.cpp platform/Fonts.h
     platform/QtDialogs.cpp platform/QtDialogs.h)

@@ -61,13 +61,30 @@ add_custom_command(
   VERBATIM)
 set_source_files_properties(${_quendle_glyph_files} PROPERTIES GENERATED TRUE)
 
+# The window icon, drawn from the SVG at build time (the SVG itself stays for
+# the desktop's launcher and for any other size).
+add_executable(quendle-render-icon ${_quendle_top_dir}/scripts/render_icon.cpp)
+target_link_libraries(quendle-render-icon PRIVATE Qt6::Gui)
+set(_quendle_icon_png ${CMAKE_BINARY_DIR}/generated/icon/APP_ICON.ARGB32)
+add_custom_command(
+  OUTPUT ${_quendle_icon_png}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/icon
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:quendle-render-icon> ${_quendle_res_dir}/icons/quendle-editor.svg
+          ${_quendle_icon_png} 128
+  DEPENDS quendle-render-icon ${_quendle_res_dir}/icons/quendle-editor.svg
+  COMMENT "Drawing the window icon"
+  VERBATIM)
+set_source_files_properties(${_quendle_icon_png} PROPERTIES GENERATED TRUE)
+
 # file -> name as stored
 set(_quendle_resources
     "${_quendle_res_dir}/catalogue/octave.txt=OCTAVE"
     "${_quendle_images}/QUENDLE_MK3_0008=QUENDLE_MK3_0008"
     "${_quendle_images}/FIRMWARE_4=FIRMWARE_4"
     "${_quendle_res_dir}/docs/fxinfo_quendle_mk3_0008.html=FXINFO_QUENDLE_MK3_0008.HTML"
-    "${_quendle_res_dir}/icons/quendle-editor.svg=APP_ICON.SVG")
+    "${_quendle_res_dir}/icons/quendle-editor.svg=APP_ICON.SVG"
+    "${_quendle_icon_png}=APP_ICON.ARGB32")
 foreach(_file ${_quendle_glyph_files})
   get_filename_component(_name ${_file} NAME)
   list(APPEND _quendle_resources "${_file}=${_name}")

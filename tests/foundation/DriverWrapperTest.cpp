@@ -51,12 +51,24 @@ TEST_F(Wrapper, ReadsOverwriteOnlyTheStartOfTheBuffer) {
     EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
-TEST_F(Wrapper, SerialNumbersAreCutTo49CharactersForTheDriver) {
-    const QString serial(60, QLatin1Char('S'));
+TEST_F(Wrapper, LongSerialNumbersReachTheDriverWhole) {
+    const QString serial(300, QLatin1Char('S'));
     EXPECT_NE(Open_USB_Device_By_Serial_Number(serial), ftd::FT_OK);
-    EXPECT_EQ(driver->LastOpenedSerial(), std::string(49, 'S'));
+    EXPECT_EQ(driver->LastOpenedSerial(), std::string(300, 'S'));
     ASSERT_EQ(dialogs->messages.size(), 1);
     EXPECT_EQ(dialogs->messages[0], "Open_USB_Device_By_Serial_Number - Device not found...");
+}
+
+// A --port path is listed as its serial number; one longer than the vendor
+// driver's 64 bytes comes back whole and opens.
+TEST_F(Wrapper, LongListedSerialNumbersComeBackWholeAndOpen) {
+    const std::string path = "/dev/serial/by-id/" + std::string(150, 'p');
+    AddPedal(path);
+    ASSERT_EQ(GetFTDeviceCount(), ftd::FT_OK);
+    ASSERT_EQ(GetFTDeviceSerialNo(0), ftd::FT_OK);
+    EXPECT_EQ(DeviceListText, QByteArray::fromStdString(path));
+    EXPECT_EQ(Open_USB_Device_By_Serial_Number(QString::fromLocal8Bit(DeviceListText)), ftd::FT_OK);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
 TEST_F(Wrapper, ListingTextsOf64CharactersComeBackWhole) {

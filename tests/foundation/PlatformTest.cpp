@@ -1,11 +1,13 @@
 #include <QDir>
 #include <QFile>
+#include <ctime>
 
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Resources.h"
+#include "platform/Time.h"
 #include "tests/support/EditorFixture.h"
 
 namespace {
@@ -79,6 +81,36 @@ TEST(DecodeText, ReadsUtf8WithOrWithoutMarkAndFallsBackToTheSystemCodePage) {
 TEST(DialogFilter, DescriptionsBecomeQtFilters) {
     EXPECT_EQ(platform::QtFilterFrom("Preset files (*.txt)|*.txt"), "Preset files (*.txt)");
     EXPECT_EQ(platform::QtFilterFrom("A (*.a)|*.a|B (*.b)|*.b"), "A (*.a);;B (*.b)");
+}
+
+}  // namespace
+
+namespace {
+
+std::int64_t NowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+// The bootloader's pause between data bytes has a fixed, nominal length
+// (0.3 ms for its 1,000,001 turns) that the real clock gives by the monotonic
+// clock, never less. How close it comes and how little processor time it
+// takes is the firmware bench's to measure.
+TEST(BusyPause, HasItsNominalLengthByTheClockAndIsNeverShorter) {
+    EXPECT_EQ(platform::PauseNanoseconds(1000001), 300000);
+    EXPECT_EQ(platform::PauseNanoseconds(0), 0);
+    const auto clock = platform::MakeRealClock();
+    for (int i = 0; i < 50; ++i) {
+        const std::int64_t start = NowNs();
+        clock->BusyPause(1000001);
+        EXPECT_GE(NowNs() - start, 300000) << "pause " << i;
+    }
+    for (std::int64_t ns : {1000, 20000, 150000, 2000000}) {
+        const std::int64_t start = NowNs();
+        platform::PreciseSleepNs(ns);
+        EXPECT_GE(NowNs() - start, ns);
+    }
 }
 
 }  // namespace

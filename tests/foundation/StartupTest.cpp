@@ -1,5 +1,8 @@
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -96,7 +99,11 @@ TEST_F(EditorFixture, WindowsAreCreatedWithTheirCaptionsAndOnlyTheMainWindowShow
 }
 
 TEST_F(EditorFixture, MainWindowStartsWithItsCaptionsAndDisabledDeviceButtons) {
+    // A build with the maker's site (the update check's caption is then
+    // waiting for its answer).
+    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
     StartEditor();
+    qunsetenv("QUENDLE_MAKER_SITE");
     for (QPushButton* b : {formMain->btnRequest, formMain->btnAssign, formMain->btnSaveParameters,
                            formMain->btnUpload, formMain->btnOpenEffect,
                            formMain->btnSetFootswitchMode, formMain->btnSetTuning})
@@ -161,25 +168,42 @@ TEST_F(EditorFixture, SupportOpensTheContactPage) {
     auto network = std::make_unique<RecordingNetwork>();
     RecordingNetwork* recorder = network.get();
     platform::InstallNetwork(std::move(network));
+    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
     StartEditor();
+    ASSERT_TRUE(formMain->menuSupport->isEnabled());
     formMain->menuSupport->trigger();
+    qunsetenv("QUENDLE_MAKER_SITE");
     ASSERT_EQ(recorder->opened.size(), 1);
-    EXPECT_EQ(recorder->opened[0].path(), "/contact-us/");
-    EXPECT_EQ(recorder->opened[0].scheme(), "https");
+    EXPECT_EQ(recorder->opened[0], QUrl(QStringLiteral("https://maker.example/contact-us/")));
 }
 
 }  // namespace
 
 namespace {
 
+// The icon drawn at build time from the SVG: 128 x 128, a drawing (opaque
+// in the middle, see-through in the corner).
+TEST(WindowIcon, IsTheDrawnIconAt128Pixels) {
+    SetWindowIcon();
+    const QIcon icon = QApplication::windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(128, 128)));
+    const QImage image = icon.pixmap(QSize(128, 128)).toImage();
+    EXPECT_EQ(qAlpha(image.pixel(64, 64)), 255);
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+}
+
 TEST(EditorOptions, SimulatedPedalAndPortsAreRead) {
     const EditorOptions none = ParseEditorOptions({"quendle-editor"});
     EXPECT_FALSE(none.simulatedPedal);
     EXPECT_TRUE(none.ports.isEmpty());
-    const EditorOptions all = ParseEditorOptions(
-        {"quendle-editor", "--simulated-pedal", "--port", "/dev/pts/4", "--port=/dev/ttyUSB1"});
+    EXPECT_FALSE(none.quitWhenIdle);
+    const EditorOptions all =
+        ParseEditorOptions({"quendle-editor", "--simulated-pedal", "--port", "/dev/pts/4",
+                            "--port=/dev/ttyUSB1", "--quit-when-idle"});
     EXPECT_TRUE(all.simulatedPedal);
     EXPECT_EQ(all.ports, (QStringList{"/dev/pts/4", "/dev/ttyUSB1"}));
+    EXPECT_TRUE(all.quitWhenIdle);
 }
 
 TEST_F(EditorFixture, SimulatedPedalIsListedAsThePedal) {

@@ -1,9 +1,12 @@
 #include <QAction>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
+#include "app/EditorApp.h"
 #include "app/TformMain.h"
+#include "app/TformPrint.h"
 #include "app/UpdateCheck.h"
 #include "platform/ErrorReport.h"
 #include "platform/Network.h"
@@ -66,11 +69,14 @@ protected:
     }
     void TearDown() override {
         qunsetenv("QUENDLE_MAKER_SITE");
+        VersionRequestTimeoutMs = kVersionRequestTimeoutMs;
         EditorFixture::TearDown();
     }
-    // What the timer's tick does, with its error report.
+    // What the timer's tick does, with its error report, and then the
+    // answer's handling when it comes.
     void RunCheck() {
         EXPECT_TRUE(platform::Guard([] { formMain->checkmostrecentversiononwebsite(); }));
+        EXPECT_TRUE(QTest::qWaitFor([] { return !VersionCheckPending; }, 15000));
     }
     QString Caption() const { return formMain->menuNewAppVersion->text(); }
 
@@ -137,12 +143,34 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Update check stopped: the published version \"\" is not a number"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(EditorFixture, VersionRequestGoesToTheMakersSiteOverHttps) {
+TEST_F(EditorFixture, VersionRequestGoesToTheMakersSiteAsTheRunTimeSettingSays) {
+    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
     StartEditor();
-    EXPECT_EQ(VersionRequestUrl.scheme(), "https");
-    EXPECT_EQ(VersionRequestUrl.path(), "/download/quendle-editor-version.php");
+    qunsetenv("QUENDLE_MAKER_SITE");
+    EXPECT_EQ(VersionRequestUrl,
+              QUrl(QStringLiteral("https://maker.example/download/quendle-editor-version.php")));
     EXPECT_TRUE(VersionRequestUrl.query().isEmpty());
-    EXPECT_EQ(VersionRequestUrl.host(), QUrl(QStringLiteral(QUENDLE_MAKER_SITE)).host());
+    EXPECT_TRUE(formMain->TimerCheckWebVersion->isActive());
+    EXPECT_TRUE(formMain->menuSupport->isEnabled());
+}
+
+// The build's default: no maker's site, so no check and no Support page.
+TEST_F(EditorFixture, WithoutTheMakersSiteNothingIsAskedAndSupportIsOff) {
+    // A build that names a site stands in for one without through the
+    // run-time setting, set but empty.
+    if (!QString::fromUtf8(QUENDLE_MAKER_SITE).isEmpty()) qputenv("QUENDLE_MAKER_SITE", "");
+    StartEditor();
+    qunsetenv("QUENDLE_MAKER_SITE");
+    EXPECT_TRUE(VersionRequestUrl.isEmpty());
+    EXPECT_FALSE(formMain->TimerCheckWebVersion->isActive());
+    EXPECT_EQ(formMain->menuNewAppVersion->text(), "Update check not set up in this build");
+    EXPECT_FALSE(formMain->menuSupport->isEnabled());
+    // Even a tick asks nothing.
+    formMain->checkmostrecentversiononwebsite();
+    QTest::qWait(1300);
+    EXPECT_TRUE(network->gets.isEmpty());
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(formMain->menuNewAppVersion->text(), "Update check not set up in this build");
 }
 
 TEST_F(UpdateCheck, TimerRunsTheCheckOnceAboutASecondAfterStart) {
@@ -159,14 +187,69 @@ TEST_F(UpdateCheck, TimerRunsTheCheckOnceAboutASecondAfterStart) {
     EXPECT_FALSE(formMain->TimerCheckWebVersion->isActive());
 }
 
-TEST_F(UpdateCheck, RequestThatCannotBeMadeIsToldOnceWithTheClientsReason) {
+// A check that cannot be made shows no box: the Info menu says so, and the
+// console has one line with the client's reason.
+TEST_F(UpdateCheck, RefusedConnectionIsOneConsoleLineAndNoBox) {
     PublishedVersion = QStringLiteral("1.2");
     server.Close();  // nothing listens on the port any more
     RunCheck();
-    EXPECT_EQ(dialogs->messages, QStringList{"Error: Connection refused"});
-    EXPECT_EQ(NewConsoleLines(), QStringList{"wew"});
-    EXPECT_EQ(Caption(), kUnchanged);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(NewConsoleLines(), QStringList{"Could not check for updates: Connection refused"});
+    EXPECT_EQ(Caption(), "Could not check for updates");
     EXPECT_EQ(PublishedVersion, "1.2");
+}
+
+TEST_F(UpdateCheck, HostNotFoundIsOneConsoleLineAndNoBox) {
+    // The reserved top-level name .invalid is never found (RFC 6761). A
+    // resolver that cannot be reached at all ends in the time-out instead;
+    // either way the host is named.
+    VersionRequestTimeoutMs = 5000;
+    VersionRequestUrl = QUrl(
+        QStringLiteral("http://quendle-update-check.invalid/download/quendle-editor-version.php"));
+    RunCheck();
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    const QStringList lines = NewConsoleLines();
+    ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Could not check for updates: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("quendle-update-check.invalid")) << lines[0].toStdString();
+    EXPECT_EQ(Caption(), "Could not check for updates");
+}
+
+// A server that never answers: the check ends at its time-out (shortened
+// here), and the windows take clicks and keys all the while.
+TEST_F(UpdateCheck, SilentServerEndsAtTheTimeOutWithoutHoldingUpTheWindows) {
+    server.StaySilent();
+    VersionRequestTimeoutMs = 700;
+    QElapsedTimer started;
+    started.start();
+    EXPECT_TRUE(platform::Guard([] { formMain->checkmostrecentversiononwebsite(); }));
+    // The tick returns at once; the request waits in the background.
+    EXPECT_LT(started.elapsed(), 300);
+    EXPECT_TRUE(VersionCheckPending);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.requests.size() == 1; }, 2000));
+    // A key the main window handles (the console's Ctrl+Shift+P) works now.
+    QTest::keyClick(formMain->lstEffects, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(formPrint->isVisible());
+    EXPECT_TRUE(VersionCheckPending);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !VersionCheckPending; }, 5000));
+    EXPECT_GE(started.elapsed(), 650);
+    EXPECT_LT(started.elapsed(), 3000);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(
+        NewConsoleLines(),
+        QStringList{"Could not check for updates: No answer from 127.0.0.1 within 0.7 seconds"});
+    EXPECT_EQ(Caption(), "Could not check for updates");
+}
+
+// A window that goes while the request waits takes the request with it.
+TEST_F(UpdateCheck, AnswerAfterTheMainWindowIsGoneIsDropped) {
+    server.StaySilent();
+    VersionRequestTimeoutMs = 300;
+    formMain->checkmostrecentversiononwebsite();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.requests.size() == 1; }, 2000));
+    DestroyWindows();
+    QTest::qWait(600);
+    EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
 TEST_F(UpdateCheck, OwnVersionThatIsNotANumberLeavesTheCaption) {

@@ -1,0 +1,138 @@
+// The information window's temporary folder: made for the first page a run
+// shows, not at start, and gone at the end of the run, whether the editor was
+// quit or ended by SIGTERM or SIGINT (which it handles by quitting cleanly).
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "app/EditorApp.h"
+#include "app/TformMain.h"
+#include "library/tformFXInfo.h"
+#include "tests/support/EditorFixture.h"
+
+namespace {
+
+const QString kAlgorithm = QStringLiteral("Quendle MK3 0008");
+
+// The system's temporary folder, for this test: a folder of its own.
+class TemporaryFolder : public EditorFixture {
+protected:
+    void SetUp() override {
+        EditorFixture::SetUp();
+        ASSERT_TRUE(tmp.isValid());
+        previous = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp.path().toLocal8Bit());
+        ASSERT_EQ(QDir::tempPath(), QDir(tmp.path()).canonicalPath());
+    }
+    void TearDown() override {
+        EditorFixture::TearDown();
+        qputenv("TMPDIR", previous);
+    }
+    QStringList Left() const {
+        return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    static QString FolderOf(const QUrl& page) { return QFileInfo(page.toLocalFile()).path(); }
+
+    QTemporaryDir tmp;
+    QByteArray previous;
+};
+
+TEST_F(TemporaryFolder, IsMadeForTheFirstPageOnlyAndRemovedAtTheEnd) {
+    StartEditor();
+    EXPECT_EQ(Left(), QStringList{});
+    // The window itself needs no folder.
+    ASSERT_NE(formFXInfo->WebBrowser1, nullptr);
+    EXPECT_EQ(Left(), QStringList{});
+
+    const QUrl first = formFXInfo->WriteInformationPage(kAlgorithm);
+    const QString folder = FolderOf(first);
+    EXPECT_TRUE(QFileInfo(first.toLocalFile()).isFile());
+    EXPECT_EQ(Left(), QStringList{QFileInfo(folder).fileName()});
+    // A second page goes into the same folder.
+    EXPECT_EQ(FolderOf(formFXInfo->WriteInformationPage(kAlgorithm)), folder);
+    EXPECT_EQ(Left().size(), 1);
+
+    DestroyWindows();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_EQ(Left(), QStringList{});
+}
+
+// The run as the editor makes it (driver, windows, event loop, end), ended
+// by a signal to the process once a page has been shown.
+class EndedBySignal : public TemporaryFolder, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EndedBySignal, QuitsCleanlyAndLeavesNoFolder) {
+    EditorOptions options;
+    options.simulatedPedal = true;
+    QString folder;
+    bool safetyFired = false;
+    QElapsedTimer clock;
+    const int result = RunWindows(options, [&] {
+        folder = FolderOf(formFXInfo->WriteInformationPage(kAlgorithm));
+        EXPECT_TRUE(QFileInfo(folder).isDir());
+        // Should the signal not end the loop, the test must still end.
+        QTimer::singleShot(10000, [&] {
+            safetyFired = true;
+            QCoreApplication::quit();
+        });
+        clock.start();
+        ::kill(::getpid(), GetParam());
+    });
+    EXPECT_FALSE(safetyFired);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(formMain, nullptr);
+    EXPECT_FALSE(folder.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_EQ(Left(), QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndedBySignal, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
+
+// The editor program itself: SIGTERM ends it normally (exit status 0, not
+// killed by the signal), and a run leaves nothing in the temporary folder.
+TEST_F(TemporaryFolder, TheProgramEndsNormallyOnSigtermAndLeavesNothing) {
+    // A home of its own, beside the temporary folder (not in it).
+    QTemporaryDir home(QDir(QString::fromLocal8Bit(previous.isEmpty() ? "/tmp" : previous))
+                           .filePath(QStringLiteral("quendle-home-XXXXXX")));
+    ASSERT_TRUE(home.isValid());
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("runtime")));
+    QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess editor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), tmp.path());
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("XDG_DOCUMENTS_DIR"));
+    editor.setProcessEnvironment(environment);
+    editor.setProcessChannelMode(QProcess::MergedChannels);
+    editor.start(QStringLiteral(QUENDLE_EDITOR_PATH), {QStringLiteral("--simulated-pedal")});
+    ASSERT_TRUE(editor.waitForStarted(5000));
+    // Started: its folders in the documents folder are made before the
+    // windows show and the signals are taken over; a moment more for that.
+    const QString product = home.filePath(QStringLiteral("Documents/VORKEL/Quendle MK3"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(product).isDir(); }, 20000))
+        << editor.readAll().toStdString();
+    QTest::qWait(1000);
+    ASSERT_EQ(editor.state(), QProcess::Running) << editor.readAll().toStdString();
+    editor.terminate();  // SIGTERM
+    ASSERT_TRUE(editor.waitForFinished(10000));
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit) << editor.readAll().toStdString();
+    EXPECT_EQ(editor.exitCode(), 0);
+    EXPECT_EQ(Left(), QStringList{});
+}
+
+}  // namespace
