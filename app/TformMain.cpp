@@ -19,7 +19,7 @@
 #include "app/WrapButton.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
-#include "device/DeviceListing.h"
+#include "app/DeviceListing.h"
 #include "library/Catalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"

@@ -1,6 +1,7 @@
 list(APPEND QUENDLE_GUI_SOURCES
     app/AppVersion.cpp app/AppVersion.h
     app/ConsoleTools.cpp app/ConsoleTools.h
+    app/DeviceListing.cpp app/DeviceListing.h
     app/EditorApp.cpp app/EditorApp.h
     app/LookSettings.cpp app/LookSettings.h
     app/MainWindowConnection.cpp app/MainWindowConnection.h

@@ -7,5 +7,3 @@ list(APPEND QUENDLE_CORE_SOURCES
     device/PedalMessages.cpp device/PedalMessages.h
     device/SerialPortDriver.cpp device/SerialPortDriver.h
     device/StandIn.cpp device/StandIn.h)
-list(APPEND QUENDLE_GUI_SOURCES
-    device/DeviceListing.cpp device/DeviceListing.h)

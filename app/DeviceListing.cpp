@@ -1,4 +1,4 @@
-#include "device/DeviceListing.h"
+#include "app/DeviceListing.h"
 
 #include <QAction>
 #include <QLabel>
