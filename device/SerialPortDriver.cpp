@@ -203,11 +203,11 @@ FT_STATUS SerialPortDriver::Purge(FT_HANDLE handle, std::uint32_t mask) {
     QSerialPort* port = PortOf(handle);
     if (!port) return FT_INVALID_HANDLE;
     if (Broken(*port)) return FT_IO_ERROR;
-    QSerialPort::Directions directions;
-    if (mask & FT_PURGE_RX) directions |= QSerialPort::Input;
-    if (mask & FT_PURGE_TX) directions |= QSerialPort::Output;
-    // A pseudo-terminal cannot flush its queues; what is left there is read later.
-    port->clear(directions);
+    // Only the receive side is emptied. Every write has been handed to the
+    // system whole before it returned, so the transmit side holds nothing
+    // unsent of the editor's but the tail of messages still going out (a
+    // live write just made); flushing the system's queue would cut those off.
+    if (mask & FT_PURGE_RX) port->clear(QSerialPort::Input);
     port->clearError();
     return FT_OK;
 }
