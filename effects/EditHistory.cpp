@@ -25,11 +25,10 @@ public:
             pushed_ = false;
             return;
         }
-        for (const Change& c : changes_) Model().SetValue(c.slot, c.after, true);
+        for (const Change& c : changes_) Put(c.slot, c.after);
     }
     void undo() override {
-        for (auto c = changes_.rbegin(); c != changes_.rend(); ++c)
-            Model().SetValue(c->slot, c->before, true);
+        for (auto c = changes_.rbegin(); c != changes_.rend(); ++c) Put(c->slot, c->before);
     }
     int id() const override { return mergeable_ ? changes_.front().slot + 1 : -1; }
     bool mergeWith(const QUndoCommand* other) override {
@@ -44,6 +43,10 @@ public:
     }
 
 private:
+    // Assignments change only with a read-back, which clears the history, so
+    // a step never meets a parameter that became assigned after it was made.
+    static void Put(int slot, std::uint32_t value) { Model().SetValue(slot, value, true); }
+
     std::vector<Change> changes_;
     bool mergeable_;
     bool pushed_ = true;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "app/TformMain.h"
+#include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/PedalLink.h"
 #include "effects/EditHistory.h"
@@ -62,7 +63,9 @@ void LoadPresetFile(const QString& path) {
 
 void UpdateUserFileCommands() {
     if (!formMain) return;
-    const bool connected = DeviceConnected && PedalLink::Instance().IsOpen();
+    // A pedal in its bootloader for a firmware upgrade takes no settings.
+    const bool connected =
+        DeviceConnected && PedalLink::Instance().IsOpen() && !FirmwareUpgradeMode;
     const bool holds = Model().HoldsValues();
     formMain->menuSavePreset->setEnabled(holds);
     formMain->menuLoadPreset->setEnabled(connected);
@@ -74,8 +77,6 @@ void FollowModelForUserFiles(TformMain& form) {
     PedalModel& model = Model();
     QObject::connect(&model, &PedalModel::valueChanged, &form, [] { UpdateUserFileCommands(); });
     QObject::connect(&model, &PedalModel::identityChanged, &form, [] { UpdateUserFileCommands(); });
-    QObject::connect(&PedalLink::Instance(), &PedalLink::closed, &form,
-                     [] { UpdateUserFileCommands(); });
 }
 
 void TformMain::menuSavePresetClick() {

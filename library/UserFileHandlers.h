@@ -18,5 +18,6 @@ void LoadPresetFile(const QString& path);
 // knows which algorithm they belong to, Load Preset and Restore Pedal while
 // the pedal is connected.
 void UpdateUserFileCommands();
-// Keeps those commands current as the model and the link change.
+// Keeps those commands current as the model changes (Connect and the link's
+// closing update them too).
 void FollowModelForUserFiles(TformMain& form);

@@ -140,6 +140,11 @@ TEST_F(PlayerFiles, APresetSavedAndLoadedAgainPutsBackItsValuesAndSendsOnlyTheCh
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(ModelValues(), saved);
     EXPECT_EQ(Pedal().Messages(), std::vector<sim::Bytes>{WriteOf(SlotDry, saved[SlotDry])});
+
+    formMain->menuDisconnect->trigger();
+    EXPECT_FALSE(formMain->menuLoadPreset->isEnabled());
+    EXPECT_FALSE(formMain->menuRestorePedal->isEnabled());
+    EXPECT_TRUE(formMain->menuSavePreset->isEnabled());
 }
 
 TEST_F(PlayerFiles, APresetLeavesAParameterAControlButtonHoldsAndSaysSo) {
@@ -273,6 +278,7 @@ TEST_F(PlayerFiles, ABackupRestoredPutsThePedalBackAsItWasAndChecksIt) {
     ASSERT_NE(PedalValues(), original);
     dialogs->messages.clear();
     dialogs->questions.clear();
+    const std::size_t stores = pedal.StoreCount();
 
     Restore(path);
 
@@ -286,6 +292,7 @@ TEST_F(PlayerFiles, ABackupRestoredPutsThePedalBackAsItWasAndChecksIt) {
     EXPECT_EQ(pedal.Assignments(), assignments);
     EXPECT_EQ(pedal.FootswitchMode(), 2);
     EXPECT_EQ(pedal.Tuning(), 1);
+    EXPECT_EQ(pedal.StoreCount(), stores + 1);
     EXPECT_EQ(dialogs->messages,
               QStringList{"The pedal now holds the settings of \"before.json\"."});
     EXPECT_EQ(formFXsettings->cmbAssignCtrlUNO->currentText(), "Input Level");
