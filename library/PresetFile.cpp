@@ -72,14 +72,13 @@ QStringList PresetNames() {
     QDir folder(PresetFolder());
     folder.setNameFilters({QStringLiteral("*.txt")});
     folder.setFilter(QDir::Files | QDir::Readable);
-    // "Preset 2" before "Preset 10", and case aside.
-    folder.setSorting(QDir::Name | QDir::LocaleAware | QDir::IgnoreCase);
     QStringList names;
     for (const QString& file : folder.entryList()) names << file.chopped(4);
-    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        QCollator collator;
-        collator.setNumericMode(true);
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // "Preset 2" before "Preset 10", and case aside.
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
         return collator.compare(a, b) < 0;
     });
     return names;
