@@ -106,10 +106,12 @@ QStringList Differences(const PedalBackup& backup, bool withEffectNumber) {
 }
 
 // Sends one message of the restore; false (and the user told) when the link
-// refused it or the write failed.
-bool SendStep(const PedalMessage& message, bool purgeTransmitFirst, int pauseMs) {
+// refused it or the write failed. Nothing is purged on the way: a purge of the
+// transmit side would throw away the restore's own messages still on their
+// way to the pedal.
+bool SendStep(const PedalMessage& message, int pauseMs) {
     for (const QString& line : message.log) ConsolePrint(line);
-    if (!PedalLink::Instance().Send(message, purgeTransmitFirst)) {
+    if (!PedalLink::Instance().Send(message)) {
         platform::ShowMessage(
             QStringLiteral("The restore stopped: the pedal could not be sent its settings. Read "
                            "them back with Request to see what it holds."));
@@ -133,15 +135,18 @@ bool SendBackup(const PedalBackup& backup) {
     model.SetTuning(backup.tuning);
     // The assignment message reads the tuning; the backup's values go in
     // after it, so a tracking value it derives does not replace the saved one.
-    if (!SendStep(BuildAssignMessage(), false, kStorePauseMs)) return false;
-    if (!SendStep(BuildFootswitchMessage(), false, 0)) return false;
-    if (!SendStep(msg::Tuning(backup.tuning), true, kStorePauseMs)) return false;
+    if (!SendStep(BuildAssignMessage(), kStorePauseMs)) return false;
+    if (!SendStep(BuildFootswitchMessage(), kStorePauseMs)) return false;
+    if (!SendStep(msg::Tuning(backup.tuning), kStorePauseMs)) return false;
     for (int s = 0; s < ParameterSlotCount; ++s)
         model.SetValue(s, backup.values[static_cast<std::size_t>(s)], true);
+    // The read-back that follows purges the transmit side: the writes and the
+    // store are given the time to reach the pedal first.
+    platform::SleepMs(kStorePauseMs);
     return SendStep(msg::StoreSettings({model.Value(SlotInputLevel), model.Value(SlotHarmonicPitch),
                                         model.Value(SlotWaveClip), model.Value(SlotDominantNoteCut),
                                         model.Value(SlotHighNotesCut)}),
-                    true, kStorePauseMs);
+                    kStorePauseMs);
 }
 
 }  // namespace

@@ -192,7 +192,9 @@ TEST_F(PtyFaults, PresetUndoBackupAndRestoreOverThePseudoTerminal) {
     dialogs->fileNames.push_back(preset);
     formMain->menuLoadPreset->trigger();
 
-    // What the pedal reports is what the preset holds.
+    // What the pedal reports is what the preset holds. (A Request purges the
+    // transmit side, so it comes a moment later, as a player's click would.)
+    QTest::qWait(100);
     QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
     EXPECT_EQ(Model().Value(SlotDry), turned);
     dialogs->messages.clear();
