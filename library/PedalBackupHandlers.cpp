@@ -1,7 +1,6 @@
 // File → Back Up Pedal... and Restore Pedal...: the whole pedal to a backup
 // file and back.
 #include <QDate>
-#include <QDir>
 #include <QFileInfo>
 
 #include "app/MainWindowConnection.h"

@@ -1,6 +1,7 @@
 // The settings window's preset list: the presets in the preset folder by name,
 // following the folder as files appear, change or go; activating one loads it.
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 
 #include "app/TformMain.h"
