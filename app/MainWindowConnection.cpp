@@ -10,8 +10,10 @@
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
 #include "device/PedalLink.h"
+#include "effects/EditHistory.h"
 #include "effects/StoredSettings.h"
 #include "effects/TformFXsettings.h"
+#include "library/UserFileHandlers.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
@@ -97,6 +99,7 @@ void ShowDisconnected() {
     // Cleared so that choosing an algorithm later does not enable the settings
     // of a pedal that is no longer there.
     DeviceConnected = false;
+    UpdateUserFileCommands();
 }
 
 void DisconnectDevice() {
@@ -125,16 +128,18 @@ void TformMain::ConnectOnClick() {
     if (!ConnectDevice()) return;
     DeviceConnected = true;
     formFXsettings->SetSettingsEnabled(true);
+    UpdateUserFileCommands();
 }
 
 void TformMain::menuDisconnectClick() {
     DisconnectDevice();
 }
 
-void TformMain::btnRequestClick() {
+ExchangeResult ReadSettingsBack() {
     const ScopedFlag readBack(ReadBackActive);
-    const ExchangeResult result = RequestDeviceInformation([this] {
-        lblFirmwareVersion->setText(QStringLiteral("Firmware Version: ") + FirmwareVersion);
+    const ExchangeResult result = RequestDeviceInformation([] {
+        formMain->lblFirmwareVersion->setText(QStringLiteral("Firmware Version: ") +
+                                              FirmwareVersion);
         // The assignments are matched against the addresses of the algorithm
         // the pedal runs, whether or not the settings window was shown yet.
         EnsureParameterAddresses();
@@ -144,6 +149,13 @@ void TformMain::btnRequestClick() {
         ReadTuning(20);
         ReadParameterValues(21);
     });
+    if (result.whole()) EditHistory::Instance().Clear();
+    UpdateUserFileCommands();
+    return result;
+}
+
+void TformMain::btnRequestClick() {
+    const ExchangeResult result = ReadSettingsBack();
     // Refused (another exchange waits), closed or cancelled: the user knows
     // already, or nobody is left to tell.
     if (!result.whole()) {

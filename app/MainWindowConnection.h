@@ -3,6 +3,7 @@
 // closing the pedal and asking it for its settings. The exchanges themselves
 // run through the link (device/); this side shows what they brought.
 
+struct ExchangeResult;
 class TformMain;
 
 void ScanDevices();
@@ -15,3 +16,7 @@ void ShowDisconnected();
 // Lets the main window follow the link: a pedal that went away, an operation
 // refused while another one waits.
 void FollowLink(TformMain& form);
+// The Request's exchange and read-back: the settings the pedal reports go
+// into the model, and the edit history, made against the old picture, is
+// cleared. Shows nothing itself; the result says how it went.
+ExchangeResult ReadSettingsBack();

@@ -21,6 +21,7 @@
 #include "device/D2XXUnit.h"
 #include "app/DeviceListing.h"
 #include "library/Catalogue.h"
+#include "library/UserFileHandlers.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
@@ -230,6 +231,11 @@ void TformMain::BuildMenus() {
     menuLoadIR = item(menuFile, "menuLoadIR", QStringLiteral("Load &IR"));
     menuLoadIR->setEnabled(false);
     menuLoadIR->setVisible(false);
+    menuFile->addSeparator();
+    menuBackUpPedal = item(menuFile, "menuBackUpPedal", QStringLiteral("&Back Up Pedal..."));
+    menuBackUpPedal->setEnabled(false);
+    menuRestorePedal = item(menuFile, "menuRestorePedal", QStringLiteral("&Restore Pedal..."));
+    menuRestorePedal->setEnabled(false);
 
     menuConnection = menu(nullptr, "menuConnection", QStringLiteral("&Connection"));
     menuScan = item(menuConnection, "menuScan", QStringLiteral("&Scan"));
@@ -289,6 +295,11 @@ void TformMain::ConnectHandlers() {
     connect(menuLoadPreset, &QAction::triggered, this, Guarded([this] { menuLoadPresetClick(); }));
     connect(menuSavePreset, &QAction::triggered, this, Guarded([this] { menuSavePresetClick(); }));
     connect(menuLoadIR, &QAction::triggered, this, Guarded([this] { menuLoadIRClick(); }));
+    connect(menuBackUpPedal, &QAction::triggered, this,
+            Guarded([this] { menuBackUpPedalClick(); }));
+    connect(menuRestorePedal, &QAction::triggered, this,
+            Guarded([this] { menuRestorePedalClick(); }));
+    FollowModelForUserFiles(*this);
     connect(menuEnableAllParameters, &QAction::triggered, this,
             Guarded([this] { OnClickEnableAllParameters(); }));
     connect(menuNoteCut, &QAction::triggered, this, Guarded([this] { menuNoteCutClick(); }));

@@ -44,6 +44,8 @@ public:
     QAction* menuLoadPreset;
     QAction* menuSavePreset;
     QAction* menuLoadIR;
+    QAction* menuBackUpPedal;
+    QAction* menuRestorePedal;
     QMenu* menuConnection;
     QAction* menuScan;
     QAction* menuConnect;
@@ -100,6 +102,8 @@ public:
     void menuLoadPresetClick();
     void menuSavePresetClick();
     void menuLoadIRClick();
+    void menuBackUpPedalClick();
+    void menuRestorePedalClick();
     void OnClickEnableAllParameters();
     void menuNoteCutClick();
     void menuFirmwareUpgradeModeClick();

@@ -10,6 +10,7 @@
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/Connection.h"
+#include "effects/EditHistory.h"
 #include "effects/HintsUnit.h"
 #include "effects/KnobText.h"
 #include "effects/PedalModel.h"
@@ -29,6 +30,9 @@ namespace {
 const QString kRefusal =
     QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
 
+// The controls' 517 pixels and the preset list's strip below them.
+constexpr int kWindowHeight = 517 + 104;
+
 QFont SettingsFont() {
     // Arial where it is installed, its metric twin elsewhere.
     return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 9);
@@ -43,8 +47,9 @@ TformFXsettings::TformFXsettings(QWidget* parent)
     setFont(SettingsFont());
     BuildControls();
     ConnectHandlers();
-    // A fixed single border: the client area cannot be resized.
-    setFixedSize(333, 517);
+    // A fixed single border: the client area cannot be resized. The preset
+    // list takes the strip below the controls.
+    setFixedSize(333, kWindowHeight);
 }
 
 TformFXsettings::~TformFXsettings() {
@@ -184,6 +189,25 @@ void TformFXsettings::BuildControls() {
     chkBypassShortPress->setChecked(true);
     chkChangePresetLongPress->setChecked(true);
 
+    // The presets: browsable whether or not a pedal is connected, so not
+    // among the controls that a disconnect disables.
+    lblPresets = new QLabel(QStringLiteral("&Presets"), this);
+    lblPresets->setObjectName(QStringLiteral("lblPresets"));
+    lblPresets->setFont(SettingsFont());
+    lstPresets = new QListWidget(this);
+    lstPresets->setObjectName(QStringLiteral("lstPresets"));
+    lstPresets->setFont(SettingsFont());
+    lstPresets->setFixedHeight(78);
+    lstPresets->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstPresets->setAccessibleName(QStringLiteral("Presets"));
+    lstPresets->setAccessibleDescription(
+        QStringLiteral("The presets in the preset folder; Return or a double-click loads one"));
+    lblPresets->setBuddy(lstPresets);
+    // Undo and Redo of the player's edits, also from the right mouse button.
+    addAction(EditHistory::Instance().UndoAction());
+    addAction(EditHistory::Instance().RedoAction());
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
     // Screen readers read a list by its label, and the two groups' buttons
     // by group and choice (both groups have a "Bypass").
     lblVariableWavePitch->setBuddy(cmbVariableWavePitch);
@@ -297,11 +321,21 @@ void TformFXsettings::BuildControls() {
     right->addLayout(assign);
     right->addStretch(1);
 
-    auto* outer = new QHBoxLayout(this);
-    outer->setContentsMargins(6, 6, 6, 6);
+    auto* outer = new QHBoxLayout;
     outer->setSpacing(8);
     outer->addLayout(left, 0);
     outer->addLayout(right, 1);
+
+    auto* presets = new QVBoxLayout;
+    presets->setSpacing(1);
+    presets->addWidget(lblPresets);
+    presets->addWidget(lstPresets, 1);
+
+    auto* whole = new QVBoxLayout(this);
+    whole->setContentsMargins(6, 6, 6, 6);
+    whole->setSpacing(6);
+    whole->addLayout(outer, 1);
+    whole->addLayout(presets, 0);
 }
 
 void TformFXsettings::ConnectHandlers() {
@@ -343,6 +377,10 @@ void TformFXsettings::ConnectHandlers() {
     // here, or one made before the window was first shown.
     connect(&Model(), &PedalModel::valueChanged, this, [this] { ShowModel(); });
     connect(&Model(), &PedalModel::settingsChanged, this, [this] { ShowModel(); });
+
+    connect(lstPresets, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        platform::Guard([this, item] { PresetActivated(item); });
+    });
 }
 
 void TformFXsettings::ShowKnobText() {
@@ -389,6 +427,8 @@ void TformFXsettings::FormCreate() {
             list->addItem(item->text, QVariant::fromValue(item));
     }
 
+    EditHistory::Instance().Clear();
+    RefreshPresetList();
     dialInputLevel->setToolTip(HintInputLevel);
     chkDominantNoteCut->setToolTip(HintDominantNotesCut);
     chkHighNoteCut->setToolTip(HintHighNotesCut);
@@ -419,6 +459,8 @@ AssignmentListItem* TformFXsettings::SelectedAssignmentItem(const QComboBox* lis
 void TformFXsettings::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     ShowModel();
+    // The preset folder may have been made since the window was created.
+    RefreshPresetList();
     // Every show reads the selected algorithm's addresses; a show that
     // ShowForSelectedAlgorithm makes has done so already (so that a bad image
     // stops the click instead of showing a half-read window), and a window
@@ -547,7 +589,7 @@ void TformFXsettings::DialMoved(QuendleDial* dial, int slot) {
         const QSignalBlocker quiet(dial);
         dial->setAngle(snapped);
     }
-    Model().SetValue(slot, DialAngleToValue(snapped), true);
+    EditHistory::Instance().Edit(slot, DialAngleToValue(snapped));
 }
 
 bool TformFXsettings::RefusedWhileAssigned(int slot) {
@@ -590,5 +632,5 @@ void TformFXsettings::VariWavePitchOnChange() {
     const int index = cmbVariableWavePitch->currentIndex();
     // Nothing selected: there is no pitch to send.
     if (index < 0 || index >= static_cast<int>(PitchTable.size())) return;
-    Model().SetValue(SlotHarmonicPitch, PitchTable[static_cast<std::size_t>(index)], true);
+    EditHistory::Instance().Edit(SlotHarmonicPitch, PitchTable[static_cast<std::size_t>(index)]);
 }

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QListWidget>
 #include <QRadioButton>
 #include <QWidget>
 #include <cstdint>
@@ -81,6 +82,10 @@ public:
     QRadioButton* chkChangePresetLongPress;
     QButtonGroup* FtswLongPress;
 
+    // The presets in the preset folder, by name; activating one loads it.
+    QLabel* lblPresets;
+    QListWidget* lstPresets;
+
     // Creation: builds the parameter model, fills the assignment lists, sets
     // the hints and the tuning list.
     void FormCreate();
@@ -109,6 +114,12 @@ public:
     // knobs, and locks the knobs of assigned parameters to their control
     // button. Runs after every change of a knob or an assignment list.
     void ShowKnobText();
+
+    // Fills the preset list from the preset folder and watches the folder,
+    // so the list follows files that appear, change or go.
+    void RefreshPresetList();
+    // A double-click or Return on a preset: loads it as Load Preset does.
+    void PresetActivated(QListWidgetItem* item);
 
     // Change handlers.
     void OnChange_dialInputLevel();
@@ -143,6 +154,7 @@ private:
 
     // Every control the window owns, for SetSettingsEnabled.
     std::vector<QWidget*> controls_;
+    class QFileSystemWatcher* presetWatcher_ = nullptr;
     // Set while ShowForSelectedAlgorithm has already run FormShow.
     bool formShowDone_ = false;
 };

@@ -8,6 +8,7 @@
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
 #include "device/PedalLink.h"
+#include "effects/EditHistory.h"
 #include "effects/PedalModel.h"
 #include "effects/TformFXsettings.h"
 #include "platform/Console.h"
@@ -36,12 +37,12 @@ void TrackingBoxChanged(QCheckBox* box, int slot) {
         platform::ShowMessage(kTuningFirst);
         // Without a tuning the function stays off, and the pedal is told so.
         if (box->isChecked()) {
-            Model().SetValue(slot, 0, true);
+            EditHistory::Instance().Edit(slot, 0);
             formFXsettings->ShowModel();
             return;
         }
     }
-    Model().SetValue(slot, box->isChecked() ? 1 : 0, true);
+    EditHistory::Instance().Edit(slot, box->isChecked() ? 1 : 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@ list(APPEND QUENDLE_CORE_SOURCES
     effects/PedalModel.cpp effects/PedalModel.h)
 list(APPEND QUENDLE_GUI_SOURCES
     effects/HintsUnit.cpp effects/HintsUnit.h
+    effects/EditHistory.cpp effects/EditHistory.h
     effects/MainWindowSettings.cpp
     effects/ControlAssignments.cpp effects/ControlAssignments.h
     effects/StoredSettings.cpp effects/StoredSettings.h

@@ -1,6 +1,8 @@
 #include "library/PresetFile.h"
 
+#include <QCollator>
 #include <QDir>
+#include <algorithm>
 
 #include "device/Communication.h"
 #include "library/Catalogue.h"
@@ -58,11 +60,36 @@ std::optional<PresetValues> PresetValuesFromFile(const QByteArray& bytes) {
     return values;
 }
 
+QString ProposedPresetName() {
+    const QDir folder(PresetFolder());
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("Preset %1").arg(n);
+        if (!folder.exists(name + QStringLiteral(".txt"))) return name;
+    }
+}
+
+QStringList PresetNames() {
+    QDir folder(PresetFolder());
+    folder.setNameFilters({QStringLiteral("*.txt")});
+    folder.setFilter(QDir::Files | QDir::Readable);
+    QStringList names;
+    for (const QString& file : folder.entryList()) names << file.chopped(4);
+    // "Preset 2" before "Preset 10", and case aside.
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
+        return collator.compare(a, b) < 0;
+    });
+    return names;
+}
+
 void SavePresetWithDialog(const QString& text) {
     // A folder that cannot be created ends the command before the dialog opens.
     platform::CreateFolder(PresetFolder());
-    const auto path =
-        platform::dialogs().SaveFileName(PresetDialogOptions(QStringLiteral("Save Preset File")));
+    auto options = PresetDialogOptions(QStringLiteral("Save Preset File"));
+    options.proposedName = ProposedPresetName() + QStringLiteral(".txt");
+    const auto path = platform::dialogs().SaveFileName(options);
     if (!path) return;
     try {
         platform::WriteFileAtomically(*path, PresetFileBytes(text));
@@ -73,20 +100,16 @@ void SavePresetWithDialog(const QString& text) {
     platform::ShowMessage(QStringLiteral("File saved successfully: ") + *path);
 }
 
-QString LoadPresetWithDialog() {
+std::optional<QString> AskForPresetToOpen() {
     platform::CreateFolder(PresetFolder());
-    const auto path =
-        platform::dialogs().OpenFileName(PresetDialogOptions(QStringLiteral("Open Preset File")));
-    if (!path) return {};
-    QStringList lines;
-    try {
-        lines = TextFileLines(platform::ReadWholeFile(*path, kMaxPresetFileBytes));
-    } catch (const platform::EditorError& error) {
-        platform::ShowMessage(QStringLiteral("Error loading file: ") + error.message());
-        return {};
-    }
-    QString text;
-    for (const QString& line : lines) text += line + QStringLiteral("\r\n");
-    platform::ShowMessage(QStringLiteral("File loaded successfully: ") + *path);
-    return text;
+    return platform::dialogs().OpenFileName(
+        PresetDialogOptions(QStringLiteral("Open Preset File")));
+}
+
+PresetReading ReadPresetFile(const QString& path) {
+    const QByteArray bytes = platform::ReadWholeFile(path, kMaxPresetFileBytes);
+    PresetReading reading;
+    for (const QString& line : TextFileLines(bytes)) reading.text += line + QStringLiteral("\r\n");
+    reading.values = PresetValuesFromFile(bytes);
+    return reading;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Preset files: the thirteen saved parameter values as 8-digit hex fields,
 // UTF-8 with a byte-order mark, one CR between fields and none at the end
-// (always 119 bytes). Loading only shows the file's lines; it applies nothing.
+// (always 119 bytes). Loading shows the file's lines; the File menu's handler
+// then applies the values.
 
 #include <QByteArray>
 #include <QString>
@@ -33,11 +34,24 @@ QStringList TextFileLines(const QByteArray& bytes);
 // nothing for any other file.
 std::optional<PresetValues> PresetValuesFromFile(const QByteArray& bytes);
 
-// Asks where to save (creating PresetFolder first) and writes the text there
-// in one step, so a failed write leaves an existing file as it was. Reports
-// success or the failure in a message box.
+// "Preset 1", "Preset 2", ...: the first name no file in PresetFolder has.
+QString ProposedPresetName();
+// The names of the presets in PresetFolder (file names without ".txt"),
+// sorted as a person would sort them.
+QStringList PresetNames();
+
+// Asks where to save (creating PresetFolder first, proposing a new name) and
+// writes the text there in one step, so a failed write leaves an existing
+// file as it was. Reports success or the failure in a message box.
 void SavePresetWithDialog(const QString& text);
-// Asks for a preset file and returns its lines, each followed by CR LF; empty
-// after a cancel or a failed read (the failure is shown in a message box). A
-// file larger than kMaxPresetFileBytes is such a failure, found before it is read.
-QString LoadPresetWithDialog();
+// Asks for a preset file (creating PresetFolder first); nothing on a cancel.
+std::optional<QString> AskForPresetToOpen();
+
+// A preset file as Load Preset reads it.
+struct PresetReading {
+    QString text;                        // its lines, each followed by CR LF
+    std::optional<PresetValues> values;  // nothing when the file is not a preset
+};
+// Reads the file; a failed read throws EditorError, and a file larger than
+// kMaxPresetFileBytes throws FileTooLarge before it is read.
+PresetReading ReadPresetFile(const QString& path);

@@ -19,6 +19,7 @@ struct FileDialogOptions {
     QString filter;  // in the "Description (*.ext)|*.ext" form
     QString defaultExtension;
     QString initialFolder;  // empty: the platform's default folder
+    QString proposedName;   // a save dialog's file name to start with; may be empty
 };
 
 class Dialogs {

@@ -20,6 +20,7 @@ std::optional<QString> RunFileDialog(const FileDialogOptions& options, bool save
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!options.defaultExtension.isEmpty()) dialog.setDefaultSuffix(options.defaultExtension);
+    if (!options.proposedName.isEmpty()) dialog.selectFile(options.proposedName);
     // Choosing an existing file in a save dialog is the choice to replace it;
     // the editor asks nothing more.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, save);

@@ -2,6 +2,7 @@
 // review: quendle-screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include "effects/TformFXsettings.h"
 #include "effects/TformNoteTrackingFilter.h"
 #include "firmware/TformFirmwareUpgrade.h"
+#include "library/PresetFile.h"
 #include "library/tformFXInfo.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -131,7 +133,17 @@ int main(int argc, char** argv) {
     driver->AddDevice("QMK3SIM1");
     ftd::InstallDriver(std::move(driver));
 
+    // A few presets for the settings window's list, one with a long name.
+    const QDir presets(documents.path() + QStringLiteral("/VORKEL/Quendle MK3/Preset"));
+    QDir().mkpath(presets.path());
+    for (const char* preset : {"Warm bass", "Synth lead with the filter wide open and fast", "Dub",
+                               "Preset 1", "Preset 2"}) {
+        QFile file(presets.filePath(QLatin1String(preset) + QStringLiteral(".txt")));
+        if (file.open(QIODevice::WriteOnly)) file.write(PresetFileBytes(PresetText({})));
+    }
+
     CreateWindows(true);
+    formFXsettings->lstPresets->setCurrentRow(1);
     // Some life in the windows: a listed pedal, a chosen algorithm, a log.
     if (formMain->lstEffects->count() > 0) {
         formMain->lstEffects->setCurrentRow(0);

@@ -329,7 +329,7 @@ TEST_F(SettingsFixture, BrokenOrMissingImageIsReportedAndKeepsTheAddresses) {
 TEST_F(SettingsFixture, WindowStartsAsDesigned) {
     StartEditor();
     TformFXsettings* w = formFXsettings;
-    EXPECT_EQ(w->size(), QSize(333, 517));
+    EXPECT_EQ(w->size(), QSize(333, 621));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
 
     const std::pair<const char*, const char*> dials[] = {{"dialDry", "Dry"},

@@ -80,7 +80,7 @@ TEST_F(EditorFixture, WindowsAreCreatedWithTheirCaptionsAndOnlyTheMainWindowShow
         {formFirmwareUpgrade, "formFirmwareUpgrade", "Firmware Upgrade", {196, 141}},
         {formPrint, "formPrint", "Debug Console", {507, 652}},
         {formFXInfo, "formFXInfo", "Form1", {335, 480}},
-        {formFXsettings, "formFXsettings", "Form1", {333, 517}},
+        {formFXsettings, "formFXsettings", "Form1", {333, 621}},
         {formNoteTrackingFilter, "formNoteTrackingFilter", "Note Cut", {222, 115}},
     };
     for (const auto& w : windows) {

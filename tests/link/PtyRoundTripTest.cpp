@@ -16,6 +16,9 @@
 #include "device/D2XXUnit.h"
 #include "device/PedalLink.h"
 #include "device/SerialPortDriver.h"
+#include "effects/EditHistory.h"
+#include "effects/PedalModel.h"
+#include "effects/TformFXsettings.h"
 #include "tests/link/LinkSupport.h"
 #include "tests/support/EditorFixture.h"
 
@@ -144,6 +147,44 @@ TEST_F(PtyFaults, SilenceThenUnplugOverThePseudoTerminal) {
     EXPECT_FALSE(formMain->lblDeviceName->text().contains("connected"));
     EXPECT_FALSE(formMain->btnRequest->isEnabled());
     EXPECT_TRUE(formMain->menuConnect->isEnabled());
+}
+
+// A guitarist's round over the real serial path: the pedal backed up, a knob
+// turned, saved as a preset and undone, the preset loaded, and the backup
+// restored and checked against what the pedal then reports.
+TEST_F(PtyFaults, PresetUndoBackupAndRestoreOverThePseudoTerminal) {
+    ASSERT_FALSE(StartPedalSim({}).isEmpty());
+    formMain->menuConnect->trigger();
+    formMain->lstEffects->setCurrentRow(0);
+    formMain->effetto_cliccato();
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    ASSERT_EQ(dialogs->messages, QStringList{});
+    const std::uint32_t original = Model().Value(SlotDry);
+
+    const QString backup = documents.filePath("VORKEL/Quendle MK3/pty.json");
+    dialogs->fileNames.push_back(backup);
+    formMain->menuBackUpPedal->trigger();
+    formFXsettings->dialDry->setAngle(100);
+    const std::uint32_t turned = Model().Value(SlotDry);
+    ASSERT_NE(turned, original);
+    const QString preset = documents.filePath("VORKEL/Quendle MK3/Preset/pty.txt");
+    dialogs->fileNames.push_back(preset);
+    formMain->menuSavePreset->trigger();
+    EditHistory::Instance().UndoAction()->trigger();
+    EXPECT_EQ(Model().Value(SlotDry), original);
+    dialogs->fileNames.push_back(preset);
+    formMain->menuLoadPreset->trigger();
+
+    // What the pedal reports is what the preset holds. (A Request purges the
+    // transmit side, so it comes a moment later, as a player's click would.)
+    QTest::qWait(100);
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    EXPECT_EQ(Model().Value(SlotDry), turned);
+    dialogs->messages.clear();
+    dialogs->fileNames.push_back(backup);
+    formMain->menuRestorePedal->trigger();
+    EXPECT_EQ(dialogs->messages, QStringList{"The pedal now holds the settings of \"pty.json\"."});
+    EXPECT_EQ(Model().Value(SlotDry), original);
 }
 
 }  // namespace
