@@ -42,16 +42,6 @@ protected:
         pedal.SetTuning(1);
     }
 
-    std::vector<std::uint32_t> ModelValues() {
-        std::vector<std::uint32_t> values;
-        for (int s = 0; s < ParameterSlotCount; ++s) values.push_back(Model().Value(s));
-        return values;
-    }
-    std::vector<std::uint32_t> PedalValues() {
-        std::vector<std::uint32_t> values;
-        for (std::size_t s = 0; s < 15; ++s) values.push_back(Pedal().SlotValue(s));
-        return values;
-    }
 
     // Every write after the request itself (index 0 is the 02 00).
     std::vector<sim::Bytes> WritesAfterRequest() {

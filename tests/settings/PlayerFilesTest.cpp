@@ -53,16 +53,6 @@ protected:
     QString PresetDir() const { return documents.filePath("VORKEL/Quendle MK3/Preset"); }
     QString ProductDir() const { return documents.filePath("VORKEL/Quendle MK3"); }
 
-    std::vector<std::uint32_t> ModelValues() {
-        std::vector<std::uint32_t> values;
-        for (int s = 0; s < ParameterSlotCount; ++s) values.push_back(Model().Value(s));
-        return values;
-    }
-    std::vector<std::uint32_t> PedalValues() {
-        std::vector<std::uint32_t> values;
-        for (std::size_t s = 0; s < 15; ++s) values.push_back(Pedal().SlotValue(s));
-        return values;
-    }
     QStringList PresetListNames() {
         QStringList names;
         for (int row = 0; row < formFXsettings->lstPresets->count(); ++row)

@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 
+#include "effects/PedalModel.h"
 #include "tests/effects/SettingsFixture.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -34,6 +35,18 @@ inline std::array<std::uint8_t, 15> AssignmentBytes(
 class StoredSettingsFixture : public SettingsFixture {
 protected:
     sim::VirtualPedal& Pedal() { return driver->Pedal(); }
+
+    // The fifteen values as the editor's model holds them, and as the pedal does.
+    std::vector<std::uint32_t> ModelValues() {
+        std::vector<std::uint32_t> values;
+        for (int s = 0; s < ParameterSlotCount; ++s) values.push_back(Model().Value(s));
+        return values;
+    }
+    std::vector<std::uint32_t> PedalValues() {
+        std::vector<std::uint32_t> values;
+        for (std::size_t s = 0; s < 15; ++s) values.push_back(Pedal().SlotValue(s));
+        return values;
+    }
 
     // Scan and Connect from the main window's menu, as the user does.
     void ConnectThroughMenu() {
