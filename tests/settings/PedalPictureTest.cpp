@@ -42,7 +42,6 @@ protected:
         pedal.SetTuning(1);
     }
 
-
     // Every write after the request itself (index 0 is the 02 00).
     std::vector<sim::Bytes> WritesAfterRequest() {
         auto sent = Pedal().Messages();

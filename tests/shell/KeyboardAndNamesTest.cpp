@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -158,3 +159,55 @@ TEST_F(EditorFixture, ALongDeviceNameIsCutShortButKeepsConnectedAndTheWholeTextI
 }
 
 }  // namespace
+
+// Tab through the target's window until the target has its focus (at most
+// a full round).
+static bool TabTo(QWidget* target) {
+    QWidget* window = target->window();
+    for (int i = 0; i < 60 && window->focusWidget() != target; ++i) {
+        QWidget* from = window->focusWidget();
+        QTest::keyClick(from ? from : window, Qt::Key_Tab);
+    }
+    return window->focusWidget() == target;
+}
+
+// Connect, Request, open the settings window, turn a knob and store it, with
+// the keyboard alone.
+TEST_F(EditorFixture, AKeyboardAloneConnectsRequestsEditsAndStores) {
+    sim::VirtualPedal& pedal = AddPedal();
+    StartEditor();
+    formMain->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(formMain));
+
+    QTest::keyClick(formMain, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(formMain->menuConnection->isVisible());
+    QTest::keyClick(formMain->menuConnection, Qt::Key_C);
+    QTRY_VERIFY(formMain->menuDisconnect->isEnabled());
+
+    formMain->lstEffects->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(TabTo(formMain->btnRequest));
+    QTest::keyClick(formMain->btnRequest, Qt::Key_Space);
+    ASSERT_TRUE(formMain->btnSaveParameters->isEnabled());
+
+    ASSERT_TRUE(TabTo(formMain->lstEffects));
+    QTest::keyClick(formMain->lstEffects, Qt::Key_Down);
+    QTest::keyClick(formMain->lstEffects, Qt::Key_Return);
+    ASSERT_TRUE(formFXsettings->isVisible());
+    ASSERT_TRUE(TabTo(formFXsettings->dialClipWave));
+    pedal.ClearMessages();
+    QTest::keyClick(formFXsettings->dialClipWave, Qt::Key_PageUp);
+    ASSERT_EQ(pedal.Messages().size(), 1u);
+    const std::uint32_t turned = pedal.SlotValue(SlotWaveClip);
+    EXPECT_NE(turned, 0u);
+
+    QTest::keyClick(formFXsettings->dialClipWave, Qt::Key_Escape);
+    EXPECT_FALSE(formFXsettings->isVisible());
+    ASSERT_TRUE(TabTo(formMain->btnSaveParameters));
+    QTest::keyClick(formMain->btnSaveParameters, Qt::Key_Space);
+    ASSERT_FALSE(pedal.Messages().empty());
+    const sim::Bytes store = pedal.Messages().back();
+    ASSERT_EQ(store.size(), 21u);
+    EXPECT_EQ(store[0], 0x03);
+    EXPECT_EQ(pedal.StoreCount(), 1u);
+    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->messages.join('|').toStdString();
+}
