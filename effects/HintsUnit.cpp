@@ -31,3 +31,6 @@ const QString HintHighNotesCut =
         "Removes tracking and noise on higher strings (e.g. open G string and first "
         "frets in standard tuning)") +
     kTrackingHintEnd;
+
+const QString TuningNotImplementedNotice = QStringLiteral(
+    "This tuning has not been implemented yet :( But feel free to get in touch to speed up!");

@@ -6,3 +6,5 @@
 extern const QString HintInputLevel;
 extern const QString HintDominantNotesCut;
 extern const QString HintHighNotesCut;
+// Shown when the tuning list comes to a tuning the pedal has no table for.
+extern const QString TuningNotImplementedNotice;

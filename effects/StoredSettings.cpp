@@ -16,6 +16,7 @@
 #include "device/D2XXUnit.h"
 #include "device/PedalLink.h"
 #include "effects/ControlAssignments.h"
+#include "effects/HintsUnit.h"
 #include "effects/PedalModel.h"
 #include "library/Catalogue.h"
 #include "platform/Console.h"
@@ -167,9 +168,7 @@ void ReadTuning(std::size_t index) {
     Model().SetTuning(tuning);
     // The list says so whenever it comes to a tuning the pedal has no table for.
     if (changed && tuning != NoTuning && tuning != 1)
-        platform::ShowMessage(QStringLiteral(
-            "This tuning has not been implemented yet :( But feel free to get in touch to speed "
-            "up!"));
+        platform::ShowMessage(TuningNotImplementedNotice);
 }
 
 void ReadParameterValues(std::size_t index) {

@@ -9,6 +9,7 @@
 #include "device/D2XXUnit.h"
 #include "device/PedalLink.h"
 #include "effects/EditHistory.h"
+#include "effects/HintsUnit.h"
 #include "effects/PedalModel.h"
 #include "effects/TformFXsettings.h"
 #include "platform/Console.h"
@@ -21,8 +22,6 @@ const QString kRefusal =
     QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
 const QString kTuningFirst =
     QStringLiteral("Make sure you have uploaded a tuning before setting this parameter");
-const QString kTuningNotImplemented = QStringLiteral(
-    "This tuning has not been implemented yet :( But feel free to get in touch to speed up!");
 
 void TrackingBoxChanged(QCheckBox* box, int slot) {
     if (!paramDominantNoteCut) return;
@@ -53,7 +52,7 @@ void TformFXsettings::cmbGuitarTuningChange() {
     Model().SetTuning(static_cast<std::uint8_t>(index));
     // The choice stands; the pedal simply has no table for it yet.
     if (CurrentTuning != NoTuning && CurrentTuning != 1)
-        platform::ShowMessage(kTuningNotImplemented);
+        platform::ShowMessage(TuningNotImplementedNotice);
 }
 
 void TformFXsettings::chkDominantNoteCutChange() {
