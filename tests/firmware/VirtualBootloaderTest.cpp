@@ -42,6 +42,17 @@ protected:
         return sim::Bytes(flash.begin() + static_cast<std::ptrdiff_t>(offset),
                           flash.begin() + static_cast<std::ptrdiff_t>(offset + size));
     }
+
+    // Upgrade Firmware pressed again in the same run writes the whole image
+    // and starts the pedal with it.
+    void ExpectARetryCompletes(const QByteArray& image) {
+        dialogs->messages.clear();
+        ClickUpgrade();
+        EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+        EXPECT_EQ(FlashAt(0, 53704), ToBytes(image));
+        EXPECT_FALSE(driver->Pedal().InBootloader());
+        EXPECT_EQ(driver->Pedal().FirmwareVersion(), 4);
+    }
 };
 
 // Everything as the bootloader connection left it, for another try.
@@ -178,12 +189,7 @@ TEST_F(VirtualBootloader, RetryAfterARefusedBlockCompletesTheUpgrade) {
     ASSERT_EQ(dialogs->messages.size(), 1);
     ASSERT_TRUE(pedal.InBootloader());
 
-    dialogs->messages.clear();
-    ClickUpgrade();
-    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
-    EXPECT_EQ(FlashAt(0, 53704), ToBytes(image));
-    EXPECT_FALSE(pedal.InBootloader());
-    EXPECT_EQ(pedal.FirmwareVersion(), 4);
+    ExpectARetryCompletes(image);
 }
 
 // A byte the bootloader acknowledged but programmed wrong is found only by
@@ -212,12 +218,7 @@ TEST_F(VirtualBootloader, ACorruptedByteIsFoundByTheReadBackAndARetryMendsIt) {
     EXPECT_EQ(FlashAt(0x3905, 1), sim::Bytes{wrong});
     ExpectReadyForRetry();
 
-    dialogs->messages.clear();
-    ClickUpgrade();
-    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
-    EXPECT_EQ(FlashAt(0, 53704), ToBytes(image));
-    EXPECT_FALSE(pedal.InBootloader());
-    EXPECT_EQ(pedal.FirmwareVersion(), 4);
+    ExpectARetryCompletes(image);
 }
 
 // A small image (blocks 0 and 1, 256 and 44 bytes) makes the steps easy to

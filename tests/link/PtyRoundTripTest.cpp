@@ -20,7 +20,7 @@
 #include "effects/PedalModel.h"
 #include "effects/TformFXsettings.h"
 #include "tests/link/LinkSupport.h"
-#include "tests/support/EditorFixture.h"
+#include "tests/link/PedalSimFixture.h"
 
 namespace {
 
@@ -32,46 +32,12 @@ auto operator<<(std::ostream& os, const Case& c) -> decltype(c.name, os) {
     return os << c.name;
 }
 
-// Real sleeps: over a terminal the pedal's answer needs the pause before the
-// reading to arrive whole.
-class SleepingClock : public platform::Clock {
-public:
-    void SleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-    void BusyPause(std::uint64_t iterations) override { platform::SpinIterations(iterations); }
-};
-
 struct PtyCase {
     const char* name;
     QStringList options;
 };
 
-// The editor on the serial-port backend, talking to quendle-pedal-sim.
-class PtyFaults : public EditorFixture {
-protected:
-    void TearDown() override {
-        EditorFixture::TearDown();
-        if (pedalSim.state() != QProcess::NotRunning) {
-            pedalSim.terminate();
-            pedalSim.waitForFinished(5000);
-        }
-    }
-    // Starts quendle-pedal-sim and the editor on its terminal; the path.
-    QString StartPedalSim(const QStringList& options) {
-        pedalSim.start(QStringLiteral(QUENDLE_PEDAL_SIM_PATH), options);
-        if (!pedalSim.waitForStarted(5000)) return {};
-        while (!pedalSim.canReadLine())
-            if (!pedalSim.waitForReadyRead(5000)) return {};
-        const QString path = QString::fromLocal8Bit(pedalSim.readLine()).trimmed();
-        driver = nullptr;
-        ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
-        platform::InstallClock(std::make_unique<SleepingClock>());
-        StartEditor();
-        return path;
-    }
-    QProcess pedalSim;
-};
+using PtyFaults = PedalSimFixture;
 
 class PtyRoundTrip : public PtyFaults, public ::testing::WithParamInterface<PtyCase> {};
 

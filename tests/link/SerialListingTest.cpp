@@ -17,7 +17,7 @@
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
 #include "device/SerialPortDriver.h"
-#include "tests/support/EditorFixture.h"
+#include "tests/link/PedalSimFixture.h"
 
 namespace {
 
@@ -147,28 +147,8 @@ TEST_F(SerialListing, PortPathsAreListedWholeWithTheirProductWhenOnAUsbPort) {
     EXPECT_EQ(listed[3].description, elsewhere);
 }
 
-// Real sleeps: over a terminal the pedal's answer needs the pause before the
-// reading to arrive whole.
-class SleepingClock : public platform::Clock {
-public:
-    void SleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-    void BusyPause(std::uint64_t iterations) override {
-        platform::PreciseSleepNs(platform::PauseNanoseconds(iterations));
-    }
-};
-
-class LongPortPath : public EditorFixture, public ::testing::WithParamInterface<int> {
+class LongPortPath : public PedalSimFixture, public ::testing::WithParamInterface<int> {
 protected:
-    void TearDown() override {
-        EditorFixture::TearDown();
-        if (pedalSim.state() != QProcess::NotRunning) {
-            pedalSim.terminate();
-            pedalSim.waitForFinished(5000);
-        }
-    }
-    QProcess pedalSim;
     QTemporaryDir links;
 };
 
@@ -176,10 +156,7 @@ protected:
 // characters long; --port gives that path, and Connect and Request work.
 TEST_P(LongPortPath, Connects) {
     const int length = GetParam();
-    pedalSim.start(QStringLiteral(QUENDLE_PEDAL_SIM_PATH), QStringList{"--firmware-version", "12"});
-    ASSERT_TRUE(pedalSim.waitForStarted(5000));
-    while (!pedalSim.canReadLine()) ASSERT_TRUE(pedalSim.waitForReadyRead(5000));
-    const QString pty = QString::fromLocal8Bit(pedalSim.readLine()).trimmed();
+    const QString pty = LaunchPedalSim(QStringList{"--firmware-version", "12"});
     ASSERT_TRUE(pty.startsWith('/')) << pty.toStdString();
 
     ASSERT_TRUE(links.isValid());
@@ -193,10 +170,7 @@ TEST_P(LongPortPath, Connects) {
     ASSERT_EQ(path.size(), length);
     ASSERT_TRUE(QFile::link(pty, path));
 
-    driver = nullptr;
-    ftd::InstallDriver(std::make_unique<SerialPortDriver>(QStringList{path}));
-    platform::InstallClock(std::make_unique<SleepingClock>());
-    StartEditor();
+    StartOnPort(path);
     EXPECT_EQ(DeviceSerialNumber, path);
     const QString listed = formMain->lblDeviceName->text();
 
