@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "app/LookSettings.h"
 #include "app/QuitWhenIdle.h"
 #include "app/SecondaryWindows.h"
 #include "app/TformMain.h"
@@ -25,6 +26,7 @@
 #include "firmware/TformFirmwareUpgrade.h"
 #include "library/tformFXInfo.h"
 #include "platform/Console.h"
+#include "platform/Fonts.h"
 #include "platform/QtDialogs.h"
 #include "platform/Resources.h"
 #include "sim/VirtualPedalDriver.h"
@@ -70,6 +72,8 @@ W* Escapable(W* window) {
 }  // namespace
 
 void CreateWindows(bool show) {
+    platform::UseSansForApplication();
+    ApplyRememberedLook();
     formMain = new TformMain;
     formMain->FormCreate();
     // The other five are not shown at start: each is registered in its place

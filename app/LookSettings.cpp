@@ -94,6 +94,15 @@ QAccessibleInterface* LookItemFactory(const QString& key, QObject* object) {
     return new LookItemAccessible(action);
 }
 
+// The look last applied, for the menu's mark; none before the first.
+int g_lookInForce = -1;
+
+void MarkLookInForce(TformMain& form) {
+    // The menu marks the look in force (none for a look it has no item for).
+    const QList<QAction*> items = form.menuLook->actions();
+    for (int i = 0; i < items.size(); ++i) items[i]->setChecked(i == g_lookInForce);
+}
+
 }  // namespace
 
 void ApplyRememberedLook() {
@@ -117,11 +126,10 @@ bool ApplyLook(int index) {
     const auto sheet = platform::FindResource(QStringLiteral("Style_") + QString::number(index));
     if (!sheet) return false;
     qApp->setStyleSheet(QString::fromUtf8(*sheet));
+    g_lookInForce = index;
     if (formMain) {
         formMain->FitClientArea();
-        // The menu marks the look in force (none for a look it has no item for).
-        const QList<QAction*> items = formMain->menuLook->actions();
-        for (int i = 0; i < items.size(); ++i) items[i]->setChecked(i == index);
+        MarkLookInForce(*formMain);
     }
     return true;
 }
@@ -159,7 +167,8 @@ void BuildLookAndMidiMenus(TformMain& form) {
         QObject::connect(item, &QAction::triggered, &form,
                          platform::Guarded([&form, item] { form.menuLookClickItem(item); }));
     }
-    ApplyRememberedLook();
+    // The look itself was applied before the windows were built.
+    MarkLookInForce(form);
     QStringList channels{QStringLiteral("OMNI")};
     for (int channel = 1; channel <= kMidiChannels; ++channel) channels << QString::number(channel);
     auto* group = new QActionGroup(form.menuMIDIchannel);

@@ -71,9 +71,7 @@ protected:
 };
 
 QFont MainFont() {
-    // Arial where it is installed, its metric twin elsewhere.
-    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
-                                   11);
+    return platform::InstalledFont(platform::SansFamilies(), 11);
 }
 
 }  // namespace
@@ -142,10 +140,11 @@ void TformMain::BuildControls() {
     btnAssign = button("btnAssign", QStringLiteral("Assign"), false);
     btnSetFootswitchMode =
         button("btnSetFootswitchMode", QStringLiteral("Set Footswitch Mode"), true);
-    btnSetFootswitchMode->setFont(
-        platform::InstalledFont({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans Narrow"),
-                                 QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans")},
-                                10.5));
+    // Tahoma where it is installed; elsewhere the windows' own sans, whose
+    // letters are about as wide (a narrow face would be one more font to load
+    // at start for one caption that wraps anyway).
+    btnSetFootswitchMode->setFont(platform::InstalledFont(
+        QStringList{QStringLiteral("Tahoma")} + platform::SansFamilies(), 10.5));
     btnSetTuning = button("btnSetTuning", QStringLiteral("Set Tuning"), false);
     btnGetFXInfo = button("btnGetFXInfo", QStringLiteral("?"), false);
     btnGetFXInfo->setCursor(Qt::WhatsThisCursor);

@@ -34,8 +34,7 @@ const QString kRefusal =
 constexpr int kWindowHeight = 517 + 104;
 
 QFont SettingsFont() {
-    // Arial where it is installed, its metric twin elsewhere.
-    return platform::InstalledFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 9);
+    return platform::InstalledFont(platform::SansFamilies(), 9);
 }
 
 }  // namespace

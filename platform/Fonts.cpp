@@ -1,5 +1,6 @@
 #include "platform/Fonts.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QHash>
 
@@ -28,6 +29,16 @@ QFont InstalledFont(const QStringList& families, qreal pointSize) {
     font.setFamilies(*it);
     font.setPointSizeF(pointSize);
     return font;
+}
+
+QStringList SansFamilies() {
+    return {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")};
+}
+
+void UseSansForApplication() {
+    QFont font = QApplication::font();
+    font.setFamilies(InstalledFont(SansFamilies(), font.pointSizeF()).families());
+    QApplication::setFont(font);
 }
 
 }  // namespace platform

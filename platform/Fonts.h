@@ -14,4 +14,13 @@ namespace platform {
 // own substitution chooses, as it would have without this.
 QFont InstalledFont(const QStringList& families, qreal pointSize);
 
+// The windows' own family: Arial where it is installed, its metric twin
+// elsewhere.
+QStringList SansFamilies();
+
+// The application's font for everything that sets none (menus, tooltips,
+// message boxes): the windows' family at the desktop's size, so that one
+// face serves the whole start instead of two.
+void UseSansForApplication();
+
 }  // namespace platform
