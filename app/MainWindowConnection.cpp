@@ -127,7 +127,13 @@ void TformMain::menuScanClick() {
 void TformMain::ConnectOnClick() {
     if (!ConnectDevice()) return;
     DeviceConnected = true;
-    formFXsettings->SetSettingsEnabled(true);
+    ShowWhetherSettingsGoOut();
+}
+
+void ShowWhetherSettingsGoOut() {
+    // A window not built yet takes the state when it is first shown.
+    if (TformFXsettings* settings = formFXsettings.built())
+        settings->SetSettingsEnabled(PedalTakesSettings());
     UpdateUserFileCommands();
 }
 

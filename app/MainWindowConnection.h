@@ -13,6 +13,9 @@ bool ConnectDevice();
 void DisconnectDevice();
 // Puts the main window and the settings window in the disconnected state.
 void ShowDisconnected();
+// Enables the settings window and the preset and restore commands when the
+// pedal takes settings (connected, not in Upgrade Mode), disables them when not.
+void ShowWhetherSettingsGoOut();
 // Lets the main window follow the link: a pedal that went away, an operation
 // refused while another one waits.
 void FollowLink(TformMain& form);

@@ -10,6 +10,10 @@ public:
     explicit WrapButton(const QString& text, QWidget* parent = nullptr);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // As tall as the caption's lines at a given width, so that a caption
+    // that takes three lines is not cut at the top and bottom of the face.
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -11,6 +11,10 @@ QString FirmwareVersion;
 QString AlgorithmVersion;
 QString EffectNumber;
 
+bool PedalTakesSettings() {
+    return DeviceConnected && PedalLink::Instance().IsOpen() && !FirmwareUpgradeMode;
+}
+
 ExchangeResult RequestDeviceInformation(const std::function<void()>& readBack) {
     Exchange exchange;
     exchange.what = QStringLiteral("Request");

@@ -13,6 +13,10 @@
 // True after a successful Connect, false again after a Disconnect or when the
 // pedal went away.
 extern bool DeviceConnected;
+// Whether settings may go to the pedal: connected, and not to its bootloader
+// (in Upgrade Mode the pedal runs no effect, and a live write would reach the
+// bootloader as bytes of a command).
+bool PedalTakesSettings();
 // True only while the Request button's handler runs.
 extern bool ReadBackActive;
 

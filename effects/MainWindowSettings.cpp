@@ -15,7 +15,7 @@ void TformMain::effetto_cliccato() {
     ConsolePrint(QStringLiteral("selected effect name: ") + SelectedAlgorithmName);
     if (!SelectedAlgorithmName.isEmpty()) btnGetFXInfo->setEnabled(true);
     formFXsettings->ShowForSelectedAlgorithm();
-    formFXsettings->SetSettingsEnabled(DeviceConnected);
+    formFXsettings->SetSettingsEnabled(PedalTakesSettings());
 }
 
 void TformMain::OnClickEnableAllParameters() {

@@ -44,6 +44,11 @@ void TformNoteTrackingFilter::BuildControls() {
     chkD3 = box("chkD3", "D3");
     chkDdiesis3 = box("chkDdiesis3", "D#3");
     chkE3 = box("chkE3", "E3");
+    // A speech synthesiser reads "#" as a number sign: the sharps are named
+    // in words.
+    for (QCheckBox* sharp : {chkAdiesis2, chkCdiesis3, chkDdiesis3})
+        sharp->setAccessibleName(
+            sharp->text().replace(QLatin1Char('#'), QStringLiteral(" sharp ")));
     btnSave = new QPushButton(QStringLiteral("Save"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnGet = new QPushButton(QStringLiteral("Get"), this);

@@ -3,9 +3,10 @@
 #include <QPointer>
 #include <vector>
 
+#include "app/MainWindowConnection.h"
 #include "app/TformMain.h"
-#include "device/PedalLink.h"
 #include "device/Communication.h"
+#include "device/PedalLink.h"
 #include "firmware/TformFirmwareUpgrade.h"
 
 void TformMain::menuFirmwareUpgradeModeClick() {
@@ -15,12 +16,14 @@ void TformMain::menuFirmwareUpgradeModeClick() {
     const bool on = !FirmwareUpgradeMode;
     menuFirmwareUpgradeMode->setChecked(on);
     FirmwareUpgradeMode = on;
+    ShowWhetherSettingsGoOut();
 }
 
 void TformMain::chkFirmwareUpgradeModeChange() {
     FirmwareUpgradeMode = chkFirmwareUpgradeMode->isChecked();
     // Keeps the menu's check mark telling the truth about the flag.
     menuFirmwareUpgradeMode->setChecked(FirmwareUpgradeMode);
+    ShowWhetherSettingsGoOut();
 }
 
 void TformMain::menuStartFirmwareUpgradeClick() {

@@ -4,6 +4,7 @@
 
 #include <QVBoxLayout>
 
+#include "app/MainWindowConnection.h"
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/StandIn.h"
@@ -237,6 +238,8 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     if (formMain) {
         formMain->btnRequest->setEnabled(true);
         formMain->btnUpload->setEnabled(true);
+        // The pedal runs its effect again.
+        ShowWhetherSettingsGoOut();
     }
     // Told once the editor is back in its usual state.
     platform::ShowMessage(outcome);

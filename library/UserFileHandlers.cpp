@@ -63,9 +63,7 @@ void LoadPresetFile(const QString& path) {
 
 void UpdateUserFileCommands() {
     if (!formMain) return;
-    // A pedal in its bootloader for a firmware upgrade takes no settings.
-    const bool connected =
-        DeviceConnected && PedalLink::Instance().IsOpen() && !FirmwareUpgradeMode;
+    const bool connected = PedalTakesSettings();
     const bool holds = Model().HoldsValues();
     formMain->menuSavePreset->setEnabled(holds);
     formMain->menuLoadPreset->setEnabled(connected);

@@ -7,15 +7,19 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
+#include "effects/QuendleDial.h"
+#include "effects/TformFXsettings.h"
 #include "firmware/Bootloader.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Resources.h"
@@ -582,6 +586,53 @@ TEST_F(Upgrade, OutsideUpgradeModeNothingIsSent) {
     EXPECT_EQ(boot->Writes().size(), before);
     EXPECT_TRUE(UpgradeButton()->isEnabled());
 }
+
+// A pedal in its bootloader runs no effect: whichever window came first, the
+// settings window takes no edits then (they would go to the bootloader and
+// leave the window showing values the pedal never got), and takes them again
+// once the new firmware runs.
+class SettingsDuringUpgrade : public Upgrade, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SettingsDuringUpgrade, TakeNoEditsUntilTheNewFirmwareRuns) {
+    const bool windowFirst = GetParam();
+    platform::RegisterResource("FIRMWARE_4", TestImage(300));
+    StartEditor();
+    auto openSettings = [] {
+        formMain->lstEffects->setCurrentRow(0);
+        QTest::keyClick(formMain->lstEffects, Qt::Key_Return);
+        ASSERT_TRUE(formFXsettings->isVisible());
+    };
+    if (windowFirst) openSettings();
+    formMain->menuFirmwareUpgradeMode->trigger();
+    formMain->menuConnect->trigger();
+    ASSERT_EQ(dialogs->messages,
+              QStringList{"Connection to bootloader succeeded, ready for firmware upgrade"});
+    dialogs->messages.clear();
+    if (!windowFirst) openSettings();
+
+    TformFXsettings& s = *formFXsettings;
+    const std::initializer_list<QWidget*> edits = {
+        s.dialInputLevel, s.dialClipWave,     s.cmbVariableWavePitch, s.cmbGuitarTuning,
+        s.chkHighNoteCut, s.cmbAssignCtrlUNO, s.chkBypassShortPress};
+    for (QWidget* w : edits) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_FALSE(formMain->menuLoadPreset->isEnabled());
+    const std::size_t before = boot->Writes().size();
+    QTest::keyClick(s.dialInputLevel, Qt::Key_PageUp);
+    EXPECT_EQ(boot->Writes().size(), before);
+
+    formMain->menuStartFirmwareUpgrade->trigger();
+    Choose("Firmware_4");
+    ClickUpgrade();
+    ASSERT_EQ(dialogs->messages, QStringList{kComplete});
+    ASSERT_FALSE(FirmwareUpgradeMode);
+    for (QWidget* w : edits) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_TRUE(formMain->menuLoadPreset->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowFirstOrNot, SettingsDuringUpgrade, ::testing::Bool(),
+                         [](const auto& info) {
+                             return info.param ? "SettingsWindowFirst" : "ConnectFirst";
+                         });
 
 }  // namespace
 

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -256,6 +257,34 @@ TEST_P(EachLook, GivesTheDialsAndSwitchesVisibleColours) {
     EXPECT_NE(dial->valueColor, dial->arcColor) << "value invisible on its arc";
     EXPECT_NE(toggle->onColor, toggle->offColor) << "on and off look the same";
     EXPECT_NE(toggle->knobColor, toggle->onColor);
+}
+
+// The first column that is not the row's own background.
+int TextStart(const QImage& image, const QRect& row) {
+    const QRgb background = image.pixel(row.right() - 2, row.center().y());
+    for (int x = row.left(); x < row.right() - 2; ++x)
+        for (int y = row.top() + 1; y < row.bottom(); ++y)
+            if (image.pixel(x, y) != background) return x;
+    return -1;
+}
+
+TEST_P(EachLook, KeepsAListsTextInPlaceWhenARowIsSelectedOrHovered) {
+    qApp->setStyleSheet(Look(GetParam()));
+    QListWidget list;
+    list.addItems({QStringLiteral("Dub"), QStringLiteral("Dub"), QStringLiteral("Dub")});
+    list.resize(200, 120);
+    list.setCurrentRow(1);
+    // The pointer rests on the last row.
+    list.show();
+    const QPoint over = list.visualItemRect(list.item(2)).center();
+    QMouseEvent move(QEvent::MouseMove, over, list.viewport()->mapToGlobal(over), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &move);
+    const QImage image = list.viewport()->grab().toImage();
+    const int plain = TextStart(image, list.visualItemRect(list.item(0)));
+    ASSERT_GE(plain, 0);
+    EXPECT_EQ(TextStart(image, list.visualItemRect(list.item(1))), plain) << "selected row";
+    EXPECT_EQ(TextStart(image, list.visualItemRect(list.item(2))), plain) << "hovered row";
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, EachLook, ::testing::Range(0, 8),

@@ -81,6 +81,13 @@ TEST_F(EditorFixture, EveryControlOfEveryWindowHasAUniqueNameAndEachWindowIsAWin
     EXPECT_EQ(NameOf(s.chkBypassShortPress), QStringLiteral("Short press: Bypass"));
     EXPECT_EQ(NameOf(s.chkChangePresetLongPress), QStringLiteral("Long press: Change Preset"));
     EXPECT_EQ(NameOf(formMain->lstEffects), QStringLiteral("Algorithms"));
+    // A speech synthesiser reads "#" as a number sign.
+    const std::pair<QWidget*, const char*> notes[] = {
+        {formNoteTrackingFilter->chkA2, "A2"},
+        {formNoteTrackingFilter->chkAdiesis2, "A sharp 2"},
+        {formNoteTrackingFilter->chkCdiesis3, "C sharp 3"},
+        {formNoteTrackingFilter->chkDdiesis3, "D sharp 3"}};
+    for (const auto& [box, spoken] : notes) EXPECT_EQ(NameOf(box).toStdString(), spoken);
 
     // The look menu keeps its numbers and names the looks; the current look
     // and MIDI channel are marked.

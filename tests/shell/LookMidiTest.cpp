@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <optional>
 
-#include "device/PedalLink.h"
 #include "app/EditorApp.h"
 #include "app/LookSettings.h"
 #include "app/TformMain.h"
 #include "device/D2XXUnit.h"
+#include "device/PedalLink.h"
 #include "platform/Resources.h"
 #include "tests/support/EditorFixture.h"
 
@@ -177,6 +177,34 @@ TEST_F(EditorFixture, MainWindowLabelsStayOnTheirLineInEveryLook) {
         QCoreApplication::processEvents();
         EXPECT_EQ(formMain->btnRequest->geometry(), request) << "look " << look;
         EXPECT_EQ(formMain->btnSaveParameters->geometry(), save) << "look " << look;
+    }
+}
+
+TEST_F(EditorFixture, MainWindowButtonCaptionsFitTheirButtonsInEveryLook) {
+    StartEditor();
+    for (int look = 0; look <= 7; ++look) {
+        ASSERT_TRUE(ApplyLook(look));
+        QCoreApplication::processEvents();
+        for (QPushButton* button : formMain->centralWidget()->findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(formMain)) continue;
+            const std::string who = button->objectName().toStdString();
+            // The wrapped captions use the face but for a small inset; the
+            // others stay on one line.
+            const QRect face = button->rect().adjusted(2, 2, -2, -2);
+            const QRect caption = button->fontMetrics().boundingRect(
+                face, Qt::AlignCenter | Qt::TextWordWrap, button->text());
+            EXPECT_TRUE(face.contains(caption))
+                << "look " << look << ": " << who << " needs " << caption.width() << "x"
+                << caption.height() << " in " << face.width() << "x" << face.height();
+        }
+        // The longer captions wrap at most once, as they were drawn to.
+        for (QPushButton* button : {formMain->btnUpload, formMain->btnSaveParameters})
+            EXPECT_LT(button->fontMetrics()
+                          .boundingRect(button->rect().adjusted(2, 2, -2, -2),
+                                        Qt::AlignCenter | Qt::TextWordWrap, button->text())
+                          .height(),
+                      3 * button->fontMetrics().lineSpacing())
+                << "look " << look << ": " << button->objectName().toStdString();
     }
 }
 
