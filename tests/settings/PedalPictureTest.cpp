@@ -203,6 +203,65 @@ TEST_F(PedalPicture, UnplugMidAnswerLeavesAConnectableEditor) {
     EXPECT_EQ(ModelValues(), PedalValues());
 }
 
+// An answer the editor gave up on can still come, late: its rest must not be
+// taken for the start of the next answer.
+struct LateAnswer {
+    const char* name;
+    // What goes wrong with the answer the editor gives up on.
+    std::function<void(sim::VirtualPedal&)> arrange;
+    bool eepromRead;  // the answer given up on is an EEPROM read's, not a Request's
+};
+
+std::ostream& operator<<(std::ostream& os, const LateAnswer& c) {
+    return os << c.name;
+}
+
+class LateRestOfAnAnswer : public PedalPicture, public ::testing::WithParamInterface<LateAnswer> {};
+
+TEST_P(LateRestOfAnAnswer, IsNotReadAsTheNextRequestsAnswer) {
+    const LateAnswer& c = GetParam();
+    StartReady();
+    GivePedalSettings(Pedal(), 0x00300000);
+    c.arrange(Pedal());
+    if (c.eepromRead) {
+        formPrint->edtStartAddress->setText("0");
+        formPrint->edtEndAddress->setText("2");
+        QTest::mouseClick(formPrint->btnReadEEPROM, Qt::LeftButton);
+    } else {
+        ClickRequest();
+    }
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    const auto before = ModelValues();
+    const auto held = PedalValues();
+    dialogs->messages.clear();
+    Pedal().ClearMessages();
+
+    ClickRequest();
+
+    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->messages.join("|").toStdString();
+    EXPECT_EQ(ModelValues(), held);
+    EXPECT_NE(ModelValues(), before);
+    // Reading the settings left the pedal as it was.
+    EXPECT_EQ(PedalValues(), held);
+    EXPECT_EQ(formFXsettings->cmbVariableWavePitch->currentIndex(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GivenUp, LateRestOfAnAnswer,
+    ::testing::Values(
+        // Sixteen values, then a pause longer than the link waits, then the rest.
+        LateAnswer{"RequestCutShort",
+                   [](sim::VirtualPedal& p) {
+                       auto& fault = p.NextReplyFault();
+                       fault.splitAfter = {60};
+                       fault.splitGapMs = 450;
+                   },
+                   false},
+        // Answered after the editor stopped waiting.
+        LateAnswer{"EepromReadAnsweredLate", [](sim::VirtualPedal& p) { p.DelayNextReply(400); },
+                   true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PedalPicture, PlainDisconnectAlsoDisablesSetTuning) {
     StartReady();
     ASSERT_TRUE(formMain->btnSetTuning->isEnabled());
