@@ -132,8 +132,8 @@ bool SendBackup(const PedalBackup& backup) {
     }
     model.SetFootswitchCode(backup.footswitchCode);
     model.SetTuning(backup.tuning);
-    // The assignment message reads the tuning; the backup's values go in
-    // after it, so a tracking value it derives does not replace the saved one.
+    // The backup's own values go in after the assignments: a restore puts
+    // back the tracking values it saved, not ones derived from the tuning.
     if (!SendStep(BuildAssignMessage(), kStorePauseMs)) return false;
     if (!SendStep(BuildFootswitchMessage(), kStorePauseMs)) return false;
     if (!SendStep(msg::Tuning(backup.tuning), kStorePauseMs)) return false;
