@@ -207,24 +207,22 @@ bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
     return Write(message, purgeTransmitFirst);
 }
 
-void PedalLink::WriteNow(std::uint16_t address, std::uint32_t value) {
+bool PedalLink::WriteNow(std::uint16_t address, std::uint32_t value) {
     const PedalMessage message = msg::ParameterWrite(address, value);
     for (const QString& line : message.log) ConsolePrint(line);
-    Write(message, false);
+    return Write(message, false);
 }
 
-void PedalLink::WriteParameter(std::uint16_t address, std::uint32_t value) {
-    if (!open_ || cancelled_) return;
-    if (!busy_) {
-        WriteNow(address, value);
-        return;
-    }
+bool PedalLink::WriteParameter(std::uint16_t address, std::uint32_t value) {
+    if (!open_ || cancelled_) return true;
+    if (!busy_) return WriteNow(address, value);
     // Only the latest value of an address matters; it goes where it was last
     // made, so the pedal sees the moves in the order the user made them.
     held_.erase(std::remove_if(held_.begin(), held_.end(),
                                [address](const auto& w) { return w.first == address; }),
                 held_.end());
     held_.emplace_back(address, value);
+    return true;
 }
 
 bool PedalLink::HoldsWriteTo(std::uint16_t address) const {

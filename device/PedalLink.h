@@ -132,7 +132,9 @@ public:
     bool Send(const PedalMessage& message, bool purgeTransmitFirst = false);
     // A live parameter write: sent now, or held while an exchange runs and
     // sent when it ends (the latest value per address, in the order made).
-    void WriteParameter(std::uint16_t address, std::uint32_t value);
+    // False when the write was made and failed (the user has been told);
+    // with no device open nothing is written, and that is not a failure.
+    bool WriteParameter(std::uint16_t address, std::uint32_t value);
     // Whether a write to this address is held for the end of the exchange.
     bool HoldsWriteTo(std::uint16_t address) const;
     // Writes the message and reads its whole answer.
@@ -167,7 +169,7 @@ private:
     void Lose(const QString& label, ftd::FT_STATUS status);
     void DropReceived();
     void FlushHeldWrites();
-    void WriteNow(std::uint16_t address, std::uint32_t value);
+    bool WriteNow(std::uint16_t address, std::uint32_t value);
     // Sleeps in the event loop until bytes may have come, at most ms.
     void Sleep(int ms);
     // Drops what the pedal sends until it has been quiet for a while (bounded).

@@ -10,6 +10,7 @@
 #include "app/TformPrint.h"
 #include "device/Communication.h"
 #include "device/PedalLink.h"
+#include "effects/EditHistory.h"
 #include "effects/KnobText.h"
 #include "effects/PedalModel.h"
 #include "tests/settings/StoredSettingsSupport.h"
@@ -337,6 +338,25 @@ TEST_F(PedalPicture, ADialTurnedDuringARequestGoesOutWhenTheAnswerIsIn) {
                                 return m.size() == 7 && m[2] == last[2] && m[1] == last[1];
                             }),
               1);
+}
+
+TEST_F(PedalPicture, AKnobTurnThePedalDidNotTakeGoesBack) {
+    StartReady();
+    QuendleDial* clip = formFXsettings->dialClipWave;
+    const int angle = clip->angle();
+    driver->FailNext("Write", ftd::FT_FAILED_TO_WRITE_DEVICE);
+
+    clip->setFocus();
+    QTest::keyClick(clip, Qt::Key_Right);
+
+    EXPECT_EQ(dialogs->messages, QStringList{"FT_Write - Failed to write..."});
+    EXPECT_EQ(ModelValues(), PedalValues());
+    EXPECT_EQ(clip->angle(), angle);
+    EXPECT_FALSE(EditHistory::Instance().UndoAction()->isEnabled());
+    // The next turn goes out as usual.
+    QTest::keyClick(clip, Qt::Key_Right);
+    EXPECT_NE(clip->angle(), angle);
+    EXPECT_EQ(ModelValues(), PedalValues());
 }
 
 // ---------------------------------------------------------------------------
