@@ -128,6 +128,8 @@ PedalMessage BuildFootswitchMessage() {
 }
 
 void TformMain::btnAssignClick() {
+    // Refused before the question: a Yes must not end in nothing sent.
+    if (PedalLink::Instance().RefuseIfBusy()) return;
     const PedalMessage message = BuildAssignMessage();
     if (platform::Ask(QStringLiteral("Upload Assignments?")) == platform::Answer::No) return;
     if (!PedalLink::Instance().Send(message)) return;

@@ -312,6 +312,41 @@ TEST_F(PedalPicture, EepromReadAndUploadDuringARequestAreRefused) {
     for (const sim::Bytes& m : Pedal().Messages()) EXPECT_NE(m.front(), 0x0D);
 }
 
+// A command that asks before it changes what the pedal stores is refused
+// before the question while another exchange waits: a Yes must not end in
+// nothing sent.
+class AskingCommandDuringARequest
+    : public PedalPicture,
+      public ::testing::WithParamInterface<QPushButton * TformMain::*> {};
+
+TEST_P(AskingCommandDuringARequest, IsRefusedBeforeItAsks) {
+    StartReady();
+    GivePedalSettings(Pedal(), 0x00200000);
+    Pedal().DelayNextReply(150);
+    QPushButton* button = formMain->*GetParam();
+    During(40, [button] { QTest::mouseClick(button, Qt::LeftButton); });
+
+    ClickRequest();
+
+    EXPECT_TRUE(dialogs->questions.isEmpty()) << dialogs->questions.join("|").toStdString();
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(formMain->lblStatus->text(),
+              "Waiting for the pedal's answer to Request; try again in a moment.");
+    // The request and the read-back's live writes, nothing stored.
+    for (const sim::Bytes& m : WritesAfterRequest()) EXPECT_EQ(m.front(), 0x01);
+    EXPECT_EQ(ModelValues(), PedalValues());
+}
+
+std::string AskingCommandName(const ::testing::TestParamInfo<QPushButton * TformMain::*>& info) {
+    const char* const names[] = {"SaveParameters", "Assign", "SetTuning"};
+    return names[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, AskingCommandDuringARequest,
+                         ::testing::Values(&TformMain::btnSaveParameters, &TformMain::btnAssign,
+                                           &TformMain::btnSetTuning),
+                         AskingCommandName);
+
 TEST_F(PedalPicture, ADialTurnedDuringARequestGoesOutWhenTheAnswerIsIn) {
     StartReady();
     Pedal().DelayNextReply(150);
