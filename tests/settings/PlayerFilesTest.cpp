@@ -386,6 +386,36 @@ TEST_F(PlayerFiles, ABackupThatIsForeignDamagedOrForAnotherAlgorithmSendsNothing
     refuse("huge.json", "64 KiB");
 }
 
+TEST_F(PlayerFiles, ARestoreThePedalStopsTakingStoresNothingAndKeepsItsValuesTrue) {
+    StartReady();
+    Turn(formFXsettings->dialDry, 45);
+    Turn(formFXsettings->dialSubMix, 20);
+    const QString path = ProductDir() + "/b.json";
+    dialogs->fileNames.push_back(path);
+    formMain->menuBackUpPedal->trigger();
+    Turn(formFXsettings->dialDry, 120);
+    Turn(formFXsettings->dialSubMix, 100);
+    dialogs->messages.clear();
+    const std::size_t stores = Pedal().StoreCount();
+    // The assignment, footswitch and tuning messages and Dry's live write go
+    // out; the write of Sub Mix is refused.
+    QObject::connect(&Model(), &PedalModel::valueChanged, formMain,
+                     [this, armed = true](int slot) mutable {
+                         if (slot == SlotDry && armed)
+                             driver->FailNext("Write", ftd::FT_FAILED_TO_WRITE_DEVICE);
+                         armed = false;
+                     });
+
+    Restore(path);
+
+    EXPECT_EQ(dialogs->messages,
+              (QStringList{"FT_Write - Failed to write...",
+                           "The restore stopped: the pedal could not be sent its settings. Read "
+                           "them back with Request to see what it holds."}));
+    EXPECT_EQ(Pedal().StoreCount(), stores);
+    EXPECT_EQ(ModelValues(), PedalValues());
+}
+
 // ---------------------------------------------------------------------------
 // Undo and redo
 
