@@ -10,8 +10,8 @@
 #include <QPointer>
 
 #include "app/TformMain.h"
-#include "device/PedalLink.h"
 #include "device/Communication.h"
+#include "device/PedalLink.h"
 #include "platform/Console.h"
 #include "platform/ErrorReport.h"
 #include "platform/Errors.h"
@@ -204,5 +204,19 @@ void TformMain::menuMIDIchannelsClickItem(QAction* item) {
     const PedalMessage message =
         msg::MidiChannel(static_cast<std::uint8_t>(MidiChannelHex(channel).toUInt(nullptr, 16)));
     for (const QString& line : message.log) ConsolePrint(line);
-    PedalLink::Instance().Send(message);
+    static QPointer<QAction> sent;
+    if (PedalLink::Instance().Send(message)) {
+        sent = item;
+        return;
+    }
+    // The tick names the channel the pedal was last sent: it goes back there
+    // (or away, when none was), as this one did not reach the pedal.
+    if (sent) {
+        sent->setChecked(true);
+    } else if (QActionGroup* group = item->actionGroup()) {
+        const auto policy = group->exclusionPolicy();
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+        item->setChecked(false);
+        group->setExclusionPolicy(policy);
+    }
 }

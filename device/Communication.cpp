@@ -109,6 +109,22 @@ void DecodeReplyInto(const QByteArray& reply, std::vector<std::uint8_t>& values)
     }
 }
 
+int FirstLineNotAValue(const QByteArray& reply) {
+    int line = 0;
+    qsizetype start = 0;
+    for (qsizetype cr = reply.indexOf('\r'); cr >= 0; cr = reply.indexOf('\r', start)) {
+        ++line;
+        qsizetype from = start;
+        if (line > 1 && from < cr && reply[from] == '\n') ++from;
+        const qsizetype digits = cr - from;
+        if (digits < 1 || digits > 3) return line;
+        for (qsizetype k = from; k < cr; ++k)
+            if (reply[k] < '0' || reply[k] > '9') return line;
+        start = cr + 1;
+    }
+    return 0;
+}
+
 void LogReplyValues(std::size_t decoded) {
     ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(decoded));
     for (std::size_t k = 0; k < ReplyValues.size(); ++k) {

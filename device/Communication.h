@@ -29,6 +29,10 @@ std::vector<std::uint8_t> DecodeReplyValues(const QByteArray& reply);
 // The same into values; when a digit does not convert, values holds the ones
 // before it and the error is thrown.
 void DecodeReplyInto(const QByteArray& reply, std::vector<std::uint8_t>& values);
+// The first line (counting from 1) of a reply that is not a value of one to
+// three ASCII digits ended by CR (a LF after the CR belongs to it); 0 when
+// every line is one. What follows the last CR is not a line.
+int FirstLineNotAValue(const QByteArray& reply);
 // Logs "num of bytes received: " with decoded, then every value of ReplyValues.
 void LogReplyValues(std::size_t decoded);
 // Decodes the bytes of one reply into ReplyValues (a reply without a value

@@ -37,6 +37,19 @@ ExchangeResult RequestDeviceInformation(const std::function<void()>& readBack) {
                          BytesToHex(result.answer.left(64)));
             return;
         }
+        // The decoder makes a value of any line, and one that is not a value
+        // would put every value after it one place on: such an answer is
+        // not applied at all.
+        if (const int line = FirstLineNotAValue(result.answer); line > 0) {
+            result.status = ExchangeResult::Status::Incomplete;
+            result.problem = QStringLiteral(
+                                 "The pedal's answer was not understood: line %1 is not a value "
+                                 "of one to three digits.")
+                                 .arg(line);
+            ConsolePrint(QStringLiteral("received (not used): ") +
+                         BytesToHex(result.answer.left(64)));
+            return;
+        }
         ReplyValues = values;
         LogReplyValues(values.size());
 

@@ -114,6 +114,7 @@ int& PedalLink::TimeoutCapMs() {
 
 void PedalLink::Reset() {
     open_ = false;
+    unsettled_ = false;
     busy_ = false;
     cancelled_ = false;
     busyWith_.clear();
@@ -206,24 +207,22 @@ bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
     return Write(message, purgeTransmitFirst);
 }
 
-void PedalLink::WriteNow(std::uint16_t address, std::uint32_t value) {
+bool PedalLink::WriteNow(std::uint16_t address, std::uint32_t value) {
     const PedalMessage message = msg::ParameterWrite(address, value);
     for (const QString& line : message.log) ConsolePrint(line);
-    Write(message, false);
+    return Write(message, false);
 }
 
-void PedalLink::WriteParameter(std::uint16_t address, std::uint32_t value) {
-    if (!open_ || cancelled_) return;
-    if (!busy_) {
-        WriteNow(address, value);
-        return;
-    }
+bool PedalLink::WriteParameter(std::uint16_t address, std::uint32_t value) {
+    if (!open_ || cancelled_) return true;
+    if (!busy_) return WriteNow(address, value);
     // Only the latest value of an address matters; it goes where it was last
     // made, so the pedal sees the moves in the order the user made them.
     held_.erase(std::remove_if(held_.begin(), held_.end(),
                                [address](const auto& w) { return w.first == address; }),
                 held_.end());
     held_.emplace_back(address, value);
+    return true;
 }
 
 bool PedalLink::HoldsWriteTo(std::uint16_t address) const {
@@ -265,6 +264,31 @@ void PedalLink::Sleep(int ms) {
     if (open_) ftd::Driver().StopWatching(DeviceHandle);
 }
 
+void PedalLink::Settle(const std::function<bool()>& stillOpen) {
+    unsettled_ = false;
+    // As long as the link waited for that answer to go on; a pedal that never
+    // falls quiet is not waited for longer than twice that, and what it keeps
+    // sending is judged as the answer.
+    const int quietMs = Capped(kAnswerTimeoutMs);
+    QElapsedTimer settling;
+    settling.start();
+    while (stillOpen() && !cancelled_ && settling.elapsed() < 2 * quietMs) {
+        std::uint32_t waiting = 0;
+        if (Failed(QStringLiteral("FT_GetQueueStatus"),
+                   ftd::Driver().GetQueueStatus(DeviceHandle, waiting)))
+            return;
+        if (waiting > 0) {
+            ConsolePrint(QStringLiteral("dropped %1 late bytes of an earlier answer").arg(waiting));
+            DropReceived();
+            quietSince_.restart();
+            continue;
+        }
+        const qint64 left = quietMs - quietSince_.elapsed();
+        if (left <= 0) return;
+        Sleep(static_cast<int>(left));
+    }
+}
+
 ExchangeResult PedalLink::Run(const Exchange& exchange) {
     using Status = ExchangeResult::Status;
     ExchangeResult result;
@@ -297,7 +321,11 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
 
     // Whatever the pedal said before this exchange is not its answer.
     DropReceived();
-    if (stillOpen() && Write(exchange.message, exchange.purgeTransmitFirst)) {
+    if (unsettled_) Settle(stillOpen);
+    bool overran = false;
+    if (cancelled_) {
+        result.status = Status::Cancelled;
+    } else if (stillOpen() && Write(exchange.message, exchange.purgeTransmitFirst)) {
         if (exchange.pauseBeforeReadMs > 0) platform::SleepMs(exchange.pauseBeforeReadMs);
 
         QByteArray& received = result.answer;
@@ -340,8 +368,10 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
                     quiet.restart();
                     limit = Capped(exchange.inactivityTimeoutMs);
                 }
+                const qsizetype before = received.size();
                 const AnswerProgress progress = CheckAnswer(exchange.answer, received);
                 if (progress == AnswerProgress::Whole) {
+                    overran = received.size() < before;
                     result.status = Status::Whole;
                     break;
                 }
@@ -362,8 +392,15 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         result.status = stillOpen() ? Status::WriteFailed : Status::Closed;
     }
 
-    // A late or overlong rest of this answer must not become the next one's.
+    // A late or overlong rest of this answer must not become the next one's:
+    // what has come is dropped now, and what may still come before the next
+    // exchange starts.
     if (stillOpen()) DropReceived();
+    if (overran || result.status == Status::NoAnswer || result.status == Status::Incomplete ||
+        result.status == Status::TooLong) {
+        unsettled_ = true;
+        quietSince_.restart();
+    }
     switch (result.status) {
         case Status::NoAnswer:
             result.problem = QStringLiteral("The pedal did not answer.");

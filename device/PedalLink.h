@@ -6,7 +6,10 @@
 // N bytes) and reads until it has it, however the USB bridge cuts it up,
 // waiting in the event loop (woken by the port, never spinning) for at most
 // a bounded time in which nothing arrives. The receive side is emptied before
-// and after each exchange, so nothing of one answer is ever read as another's.
+// and after each exchange, so nothing of one answer is ever read as another's;
+// after an answer the link gave up on (or one that came with more than it
+// should), the next exchange first waits for the pedal to fall quiet, as the
+// rest of that answer may still be on its way.
 // While an exchange waits, a second one is refused and live parameter writes
 // are held (the latest value per address) until it ends.
 //
@@ -15,6 +18,7 @@
 // opens a window itself.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -128,7 +132,9 @@ public:
     bool Send(const PedalMessage& message, bool purgeTransmitFirst = false);
     // A live parameter write: sent now, or held while an exchange runs and
     // sent when it ends (the latest value per address, in the order made).
-    void WriteParameter(std::uint16_t address, std::uint32_t value);
+    // False when the write was made and failed (the user has been told);
+    // with no device open nothing is written, and that is not a failure.
+    bool WriteParameter(std::uint16_t address, std::uint32_t value);
     // Whether a write to this address is held for the end of the exchange.
     bool HoldsWriteTo(std::uint16_t address) const;
     // Writes the message and reads its whole answer.
@@ -163,9 +169,11 @@ private:
     void Lose(const QString& label, ftd::FT_STATUS status);
     void DropReceived();
     void FlushHeldWrites();
-    void WriteNow(std::uint16_t address, std::uint32_t value);
+    bool WriteNow(std::uint16_t address, std::uint32_t value);
     // Sleeps in the event loop until bytes may have come, at most ms.
     void Sleep(int ms);
+    // Drops what the pedal sends until it has been quiet for a while (bounded).
+    void Settle(const std::function<bool()>& stillOpen);
 
     bool open_ = false;
     bool busy_ = false;
@@ -174,6 +182,10 @@ private:
     // Bumped by every close, so a wait knows its device went away.
     unsigned generation_ = 0;
     QEventLoop* loop_ = nullptr;
+    // An answer was given up on or overran: its rest may still come. Quiet
+    // counts from the end of that exchange or the last byte dropped since.
+    bool unsettled_ = false;
+    QElapsedTimer quietSince_;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> held_;
 };
 

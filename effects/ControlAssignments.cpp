@@ -54,21 +54,30 @@ void AssignmentListChanged(TformFXsettings& window, int control) {
     Model().SetAssignmentEntry(control, entry);
 }
 
+// The slot of the parameter a control's entry names; -1 when not assigned.
+int AssignedSlot(int control) {
+    const AssignmentListItem* item = EntryItem(control, Model().AssignmentEntry(control));
+    if (item == nullptr || item == NotAssignedItem(control)) return -1;
+    for (int slot = SlotInputLevel; slot < ParameterSlotCount; ++slot)
+        if (ParameterAt(slot).name() == item->text) return slot;
+    return -1;
+}
+
 // The address field of CTRL I ... CTRL IV: the address of the parameter the
 // control's entry names; FFFF when not assigned.
-std::uint16_t AddressCode(int control, bool takesTuning) {
-    const AssignmentListItem* item = EntryItem(control, Model().AssignmentEntry(control));
-    if (item == nullptr || item == NotAssignedItem(control)) return NotAssignedCode;
-    for (int slot = SlotInputLevel; slot < ParameterSlotCount; ++slot) {
-        const ParameterRef parameter = ParameterAt(slot);
-        if (parameter.name() != item->text) continue;
-        // The pedal takes CTRL III's tracking function with the tuning it was
-        // assigned under; that value also goes out with the next store.
-        if (takesTuning && CurrentTuning != NoTuning)
-            Model().SetValue(slot, static_cast<std::uint32_t>(CurrentTuning) * 256, false);
-        return parameter.address();
-    }
-    return NotAssignedCode;
+std::uint16_t AddressCode(int control) {
+    const int slot = AssignedSlot(control);
+    return slot < 0 ? NotAssignedCode : ParameterAt(slot).address();
+}
+
+// The pedal takes CTRL III's tracking function with the tuning it was assigned
+// under; that value also goes out with the next store. Only an assignment the
+// pedal was sent does so: a cancelled or failed one leaves the value as the
+// pedal has it.
+void TakeTuningOnCtrlIII() {
+    const int slot = AssignedSlot(CtrlIII);
+    if (slot >= 0 && CurrentTuning != NoTuning)
+        Model().SetValue(slot, static_cast<std::uint32_t>(CurrentTuning) * 256, false);
 }
 
 std::uint16_t RemoteCode() {
@@ -105,9 +114,9 @@ PedalMessage BuildAssignMessage() {
     std::array<bool, AssignableControlCount> flags{};
     for (int c = 0; c < AssignableControlCount; ++c)
         flags[static_cast<std::size_t>(c)] = Model().AssignmentEntry(c) != 0;
-    const PedalMessage message = msg::ControlAssignments(
-        flags, {AddressCode(CtrlI, false), AddressCode(CtrlII, false), AddressCode(CtrlIII, true),
-                AddressCode(CtrlIV, false), RemoteCode()});
+    const PedalMessage message =
+        msg::ControlAssignments(flags, {AddressCode(CtrlI), AddressCode(CtrlII),
+                                        AddressCode(CtrlIII), AddressCode(CtrlIV), RemoteCode()});
     for (const QString& line : message.log) ConsolePrint(line);
     return message;
 }
@@ -119,9 +128,12 @@ PedalMessage BuildFootswitchMessage() {
 }
 
 void TformMain::btnAssignClick() {
+    // Refused before the question: a Yes must not end in nothing sent.
+    if (PedalLink::Instance().RefuseIfBusy()) return;
     const PedalMessage message = BuildAssignMessage();
     if (platform::Ask(QStringLiteral("Upload Assignments?")) == platform::Answer::No) return;
     if (!PedalLink::Instance().Send(message)) return;
+    TakeTuningOnCtrlIII();
     // The pedal needs the time to store them; a second click meanwhile would
     // arrive while it is busy.
     btnAssign->setEnabled(false);

@@ -14,9 +14,9 @@
 extern std::array<bool, AssignableControlCount> ControlAssigned;
 
 // The 16-byte assignment message as hex text: 04, five flags, four parameter
-// addresses and the remote footswitch's code. CTRL III's tracking parameter
-// takes the current tuning times 256 as its value on the way. Logs the
-// message and its length.
+// addresses and the remote footswitch's code. Logs the message and its
+// length. (Once Assign has sent it, CTRL III's tracking parameter takes the
+// current tuning times 256 as its value.)
 PedalMessage BuildAssignMessage();
 // The 3-byte footswitch behaviour message as hex text; logs it.
 PedalMessage BuildFootswitchMessage();

@@ -74,20 +74,26 @@ EditHistory::EditHistory() {
 
 void EditHistory::Edit(int slot, std::uint32_t value) {
     const std::uint32_t before = Model().Value(slot);
-    Model().SetValue(slot, value, true);
-    if (before == value) return;
+    if (!Model().SetValue(slot, value, true) || before == value) return;
     stack_.push(new ValueStep(SlotName(slot), {{slot, before, value}}, true));
 }
 
-void EditHistory::EditAll(const QString& name,
+bool EditHistory::EditAll(const QString& name,
                           const std::vector<std::pair<int, std::uint32_t>>& values) {
     std::vector<Change> changes;
+    bool taken = true;
     for (const auto& [slot, value] : values) {
         const std::uint32_t before = Model().Value(slot);
-        Model().SetValue(slot, value, true);
+        // Once the pedal stops taking values (unplugged, or the driver
+        // refuses), the rest are not put into the model either.
+        if (!Model().SetValue(slot, value, true)) {
+            taken = false;
+            break;
+        }
         if (before != value) changes.push_back({slot, before, value});
     }
     if (!changes.empty()) stack_.push(new ValueStep(name, std::move(changes), false));
+    return taken;
 }
 
 void EditHistory::Clear() {

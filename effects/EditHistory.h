@@ -24,7 +24,9 @@ public:
     // in many small moves is undone in one.
     void Edit(int slot, std::uint32_t value);
     // Several values as one step (a loaded preset), named for the Edit menu.
-    void EditAll(const QString& name, const std::vector<std::pair<int, std::uint32_t>>& values);
+    // Stops at a value the pedal did not take: the step holds those it did,
+    // and the result is false.
+    bool EditAll(const QString& name, const std::vector<std::pair<int, std::uint32_t>>& values);
     void Clear();
 
     QUndoStack& Stack() { return stack_; }

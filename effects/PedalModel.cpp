@@ -35,16 +35,23 @@ std::uint32_t PedalModel::Value(int slot) const {
     return ParameterAt(slot).value();
 }
 
-void PedalModel::SetValue(int slot, std::uint32_t value, bool send) {
+bool PedalModel::SetValue(int slot, std::uint32_t value, bool send) {
     const ParameterRef parameter = ParameterAt(slot);
     holdsValues_ = true;
-    const bool changed = parameter.value() != value;
+    const std::uint32_t before = parameter.value();
     parameter.setValue(value);
     // Before an algorithm's address table is read the address is only a
     // placeholder: the value is kept, but nothing goes to the pedal.
-    if (send && ParameterAddressesRead())
-        PedalLink::Instance().WriteParameter(parameter.address(), value);
-    if (changed) emit valueChanged(slot);
+    if (send && ParameterAddressesRead() &&
+        !PedalLink::Instance().WriteParameter(parameter.address(), value)) {
+        // The pedal kept its value, and so does the picture of it; the control
+        // that moved goes back.
+        parameter.setValue(before);
+        emit valueChanged(slot);
+        return false;
+    }
+    if (before != value) emit valueChanged(slot);
+    return true;
 }
 
 void PedalModel::SetAssignmentEntry(int control, int entry) {

@@ -215,6 +215,8 @@ void ReadParameterValues(std::size_t index) {
 }
 
 void TformMain::btnSaveParametersClick() {
+    // Refused before the question: a Yes must not end in nothing stored.
+    if (PedalLink::Instance().RefuseIfBusy()) return;
     const PedalModel& model = Model();
     const PedalMessage message = msg::StoreSettings(
         {model.Value(SlotInputLevel), model.Value(SlotHarmonicPitch), model.Value(SlotWaveClip),

@@ -64,6 +64,8 @@ void TformFXsettings::chkHighNoteCutChange() {
 }
 
 void TformMain::btnSetTuningClick() {
+    // Refused before the question: a Yes must not end in nothing sent.
+    if (PedalLink::Instance().RefuseIfBusy()) return;
     const PedalMessage message = msg::Tuning(CurrentTuning);
     for (const QString& line : message.log) ConsolePrint(line);
     if (platform::Ask(QStringLiteral("Set new tuning?")) == platform::Answer::No) return;

@@ -22,6 +22,10 @@ namespace {
 // What the pedal needs after a message that it stores before it takes the next.
 constexpr int kStorePauseMs = 100;
 
+const QString kRestoreStopped = QStringLiteral(
+    "The restore stopped: the pedal could not be sent its settings. Read them back "
+    "with Request to see what it holds.");
+
 platform::FileDialogOptions BackupDialogOptions(const QString& title) {
     platform::FileDialogOptions options;
     options.title = title;
@@ -111,9 +115,7 @@ QStringList Differences(const PedalBackup& backup, bool withEffectNumber) {
 bool SendStep(const PedalMessage& message, int pauseMs) {
     for (const QString& line : message.log) ConsolePrint(line);
     if (!PedalLink::Instance().Send(message)) {
-        platform::ShowMessage(
-            QStringLiteral("The restore stopped: the pedal could not be sent its settings. Read "
-                           "them back with Request to see what it holds."));
+        platform::ShowMessage(kRestoreStopped);
         return false;
     }
     if (pauseMs > 0) platform::SleepMs(pauseMs);
@@ -132,13 +134,16 @@ bool SendBackup(const PedalBackup& backup) {
     }
     model.SetFootswitchCode(backup.footswitchCode);
     model.SetTuning(backup.tuning);
-    // The assignment message reads the tuning; the backup's values go in
-    // after it, so a tracking value it derives does not replace the saved one.
+    // The backup's own values go in after the assignments: a restore puts
+    // back the tracking values it saved, not ones derived from the tuning.
     if (!SendStep(BuildAssignMessage(), kStorePauseMs)) return false;
     if (!SendStep(BuildFootswitchMessage(), kStorePauseMs)) return false;
     if (!SendStep(msg::Tuning(backup.tuning), kStorePauseMs)) return false;
     for (int s = 0; s < ParameterSlotCount; ++s)
-        model.SetValue(s, backup.values[static_cast<std::size_t>(s)], true);
+        if (!model.SetValue(s, backup.values[static_cast<std::size_t>(s)], true)) {
+            platform::ShowMessage(kRestoreStopped);
+            return false;
+        }
     // The read-back that follows purges the transmit side: the writes and the
     // store are given the time to reach the pedal first.
     platform::SleepMs(kStorePauseMs);

@@ -51,8 +51,14 @@ void LoadPresetFile(const QString& path) {
         }
         if (value != parameter.value()) changes.emplace_back(slot, value);
     }
-    EditHistory::Instance().EditAll(
-        QStringLiteral("Load Preset %1").arg(QFileInfo(path).completeBaseName()), changes);
+    const QString name = QFileInfo(path).completeBaseName();
+    if (!EditHistory::Instance().EditAll(QStringLiteral("Load Preset %1").arg(name), changes)) {
+        platform::ShowMessage(
+            QStringLiteral("The preset \"%1\" was not loaded completely: the pedal stopped "
+                           "taking its values. The settings window shows what it was sent.")
+                .arg(name));
+        return;
+    }
 
     QString message = QStringLiteral("File loaded successfully: ") + path;
     if (!skipped.isEmpty())

@@ -438,17 +438,33 @@ std::function<void(sim::VirtualPedal&)> FirstLines(std::size_t n) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ShortReply,
-    ::testing::Values(ShortReplyCase{"NoCarriageReturn",
-                                     [](sim::VirtualPedal& p) { p.ReplaceNextReply(Text("12")); },
-                                     "The pedal's answer was incomplete: 0 of 81 values."},
-                      ShortReplyCase{"OneValue", FirstLines(1),
-                                     "The pedal's answer was incomplete: 1 of 81 values."},
-                      ShortReplyCase{"IdentityOnly", FirstLines(4),
-                                     "The pedal's answer was incomplete: 4 of 81 values."},
-                      ShortReplyCase{"LastValueMissing", FirstLines(80),
-                                     "The pedal's answer was incomplete: 80 of 81 values."},
-                      ShortReplyCase{"Silence", [](sim::VirtualPedal& p) { p.SwallowNextReply(); },
-                                     "The pedal did not answer."}),
+    ::testing::Values(
+        ShortReplyCase{"NoCarriageReturn",
+                       [](sim::VirtualPedal& p) { p.ReplaceNextReply(Text("12")); },
+                       "The pedal's answer was incomplete: 0 of 81 values."},
+        ShortReplyCase{"OneValue", FirstLines(1),
+                       "The pedal's answer was incomplete: 1 of 81 values."},
+        ShortReplyCase{"IdentityOnly", FirstLines(4),
+                       "The pedal's answer was incomplete: 4 of 81 values."},
+        ShortReplyCase{"LastValueMissing", FirstLines(80),
+                       "The pedal's answer was incomplete: 80 of 81 values."},
+        ShortReplyCase{"Silence", [](sim::VirtualPedal& p) { p.SwallowNextReply(); },
+                       "The pedal did not answer."},
+        // Lines that are not values would be decoded into ones
+        // the pedal never sent, and every value after them
+        // would land one place on.
+        ShortReplyCase{"BlankLineFirst",
+                       [](sim::VirtualPedal& p) { p.NextReplyFault().prefix = Text("\r\n"); },
+                       "The pedal's answer was not understood: line 1 is not a "
+                       "value of one to three digits."},
+        ShortReplyCase{"NoiseLineFirst",
+                       [](sim::VirtualPedal& p) { p.NextReplyFault().prefix = Text("x?z\r\n"); },
+                       "The pedal's answer was not understood: line 1 is not a "
+                       "value of one to three digits."},
+        ShortReplyCase{"FourDigitValue",
+                       [](sim::VirtualPedal& p) { p.FourDigitValueInNextReply(25, "1234"); },
+                       "The pedal's answer was not understood: line 26 is not a "
+                       "value of one to three digits."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Link, ReplySplitOverSeveralReadsIsShownWhole) {

@@ -119,6 +119,56 @@ TEST_F(StoredSettingsFixture, TrackingFunctionOnAButtonNeedsATuning) {
     EXPECT_TRUE(Pedal().Messages().empty());
 }
 
+// CTRL III's tracking function takes the tuning as its value only with an
+// assignment the pedal was sent: otherwise the model would hold a value the
+// pedal never got, the box would untick and the next store would send it.
+struct UnsentAssignment {
+    const char* name;
+    std::function<void(sim::VirtualPedalDriver&, platform::RecordingDialogs&)> arrange;
+    const char* message;  // the one box shown, if any
+};
+
+std::ostream& operator<<(std::ostream& os, const UnsentAssignment& c) {
+    return os << c.name;
+}
+
+class AssignmentNotSent : public StoredSettingsFixture,
+                          public ::testing::WithParamInterface<UnsentAssignment> {};
+
+TEST_P(AssignmentNotSent, LeavesTheTrackingValueAsThePedalHasIt) {
+    const UnsentAssignment& c = GetParam();
+    StartReady();
+    formFXsettings->cmbGuitarTuning->setCurrentIndex(1);
+    ClickOption(formFXsettings->chkDominantNoteCut);
+    formFXsettings->cmbAssignCtrlTRE->setCurrentIndex(1);  // "Dominant Note Cut"
+    ASSERT_EQ(Pedal().SlotValue(SlotDominantNoteCut), 1u);
+    dialogs->messages.clear();
+    const auto values = ModelValues();
+    c.arrange(*driver, *dialogs);
+
+    QTest::mouseClick(formMain->btnAssign, Qt::LeftButton);
+
+    EXPECT_EQ(ModelValues(), values);
+    EXPECT_EQ(ModelValues(), PedalValues());
+    EXPECT_TRUE(formFXsettings->chkDominantNoteCut->isChecked());
+    EXPECT_EQ(dialogs->messages.join('|'), QString::fromLatin1(c.message));
+    EXPECT_NE(formMain->lblStatus->text(), "Assignments sent to the pedal");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Assign, AssignmentNotSent,
+    ::testing::Values(UnsentAssignment{"AnsweredNo",
+                                       [](sim::VirtualPedalDriver&, platform::RecordingDialogs& d) {
+                                           d.answers.push_back(platform::Answer::No);
+                                       },
+                                       ""},
+                      UnsentAssignment{"WriteRefused",
+                                       [](sim::VirtualPedalDriver& d, platform::RecordingDialogs&) {
+                                           d.FailNext("Write", ftd::FT_FAILED_TO_WRITE_DEVICE);
+                                       },
+                                       "FT_Write - Failed to write..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct FootswitchCase {
     const char* name;
     bool shortBypass;

@@ -10,6 +10,7 @@
 #include "app/TformPrint.h"
 #include "device/Communication.h"
 #include "device/PedalLink.h"
+#include "effects/EditHistory.h"
 #include "effects/KnobText.h"
 #include "effects/PedalModel.h"
 #include "tests/settings/StoredSettingsSupport.h"
@@ -203,6 +204,65 @@ TEST_F(PedalPicture, UnplugMidAnswerLeavesAConnectableEditor) {
     EXPECT_EQ(ModelValues(), PedalValues());
 }
 
+// An answer the editor gave up on can still come, late: its rest must not be
+// taken for the start of the next answer.
+struct LateAnswer {
+    const char* name;
+    // What goes wrong with the answer the editor gives up on.
+    std::function<void(sim::VirtualPedal&)> arrange;
+    bool eepromRead;  // the answer given up on is an EEPROM read's, not a Request's
+};
+
+std::ostream& operator<<(std::ostream& os, const LateAnswer& c) {
+    return os << c.name;
+}
+
+class LateRestOfAnAnswer : public PedalPicture, public ::testing::WithParamInterface<LateAnswer> {};
+
+TEST_P(LateRestOfAnAnswer, IsNotReadAsTheNextRequestsAnswer) {
+    const LateAnswer& c = GetParam();
+    StartReady();
+    GivePedalSettings(Pedal(), 0x00300000);
+    c.arrange(Pedal());
+    if (c.eepromRead) {
+        formPrint->edtStartAddress->setText("0");
+        formPrint->edtEndAddress->setText("2");
+        QTest::mouseClick(formPrint->btnReadEEPROM, Qt::LeftButton);
+    } else {
+        ClickRequest();
+    }
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    const auto before = ModelValues();
+    const auto held = PedalValues();
+    dialogs->messages.clear();
+    Pedal().ClearMessages();
+
+    ClickRequest();
+
+    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->messages.join("|").toStdString();
+    EXPECT_EQ(ModelValues(), held);
+    EXPECT_NE(ModelValues(), before);
+    // Reading the settings left the pedal as it was.
+    EXPECT_EQ(PedalValues(), held);
+    EXPECT_EQ(formFXsettings->cmbVariableWavePitch->currentIndex(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GivenUp, LateRestOfAnAnswer,
+    ::testing::Values(
+        // Sixteen values, then a pause longer than the link waits, then the rest.
+        LateAnswer{"RequestCutShort",
+                   [](sim::VirtualPedal& p) {
+                       auto& fault = p.NextReplyFault();
+                       fault.splitAfter = {60};
+                       fault.splitGapMs = 450;
+                   },
+                   false},
+        // Answered after the editor stopped waiting.
+        LateAnswer{"EepromReadAnsweredLate", [](sim::VirtualPedal& p) { p.DelayNextReply(400); },
+                   true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PedalPicture, PlainDisconnectAlsoDisablesSetTuning) {
     StartReady();
     ASSERT_TRUE(formMain->btnSetTuning->isEnabled());
@@ -252,6 +312,41 @@ TEST_F(PedalPicture, EepromReadAndUploadDuringARequestAreRefused) {
     for (const sim::Bytes& m : Pedal().Messages()) EXPECT_NE(m.front(), 0x0D);
 }
 
+// A command that asks before it changes what the pedal stores is refused
+// before the question while another exchange waits: a Yes must not end in
+// nothing sent.
+class AskingCommandDuringARequest
+    : public PedalPicture,
+      public ::testing::WithParamInterface<QPushButton * TformMain::*> {};
+
+TEST_P(AskingCommandDuringARequest, IsRefusedBeforeItAsks) {
+    StartReady();
+    GivePedalSettings(Pedal(), 0x00200000);
+    Pedal().DelayNextReply(150);
+    QPushButton* button = formMain->*GetParam();
+    During(40, [button] { QTest::mouseClick(button, Qt::LeftButton); });
+
+    ClickRequest();
+
+    EXPECT_TRUE(dialogs->questions.isEmpty()) << dialogs->questions.join("|").toStdString();
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+    EXPECT_EQ(formMain->lblStatus->text(),
+              "Waiting for the pedal's answer to Request; try again in a moment.");
+    // The request and the read-back's live writes, nothing stored.
+    for (const sim::Bytes& m : WritesAfterRequest()) EXPECT_EQ(m.front(), 0x01);
+    EXPECT_EQ(ModelValues(), PedalValues());
+}
+
+std::string AskingCommandName(const ::testing::TestParamInfo<QPushButton * TformMain::*>& info) {
+    const char* const names[] = {"SaveParameters", "Assign", "SetTuning"};
+    return names[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, AskingCommandDuringARequest,
+                         ::testing::Values(&TformMain::btnSaveParameters, &TformMain::btnAssign,
+                                           &TformMain::btnSetTuning),
+                         AskingCommandName);
+
 TEST_F(PedalPicture, ADialTurnedDuringARequestGoesOutWhenTheAnswerIsIn) {
     StartReady();
     Pedal().DelayNextReply(150);
@@ -278,6 +373,25 @@ TEST_F(PedalPicture, ADialTurnedDuringARequestGoesOutWhenTheAnswerIsIn) {
                                 return m.size() == 7 && m[2] == last[2] && m[1] == last[1];
                             }),
               1);
+}
+
+TEST_F(PedalPicture, AKnobTurnThePedalDidNotTakeGoesBack) {
+    StartReady();
+    QuendleDial* clip = formFXsettings->dialClipWave;
+    const int angle = clip->angle();
+    driver->FailNext("Write", ftd::FT_FAILED_TO_WRITE_DEVICE);
+
+    clip->setFocus();
+    QTest::keyClick(clip, Qt::Key_Right);
+
+    EXPECT_EQ(dialogs->messages, QStringList{"FT_Write - Failed to write..."});
+    EXPECT_EQ(ModelValues(), PedalValues());
+    EXPECT_EQ(clip->angle(), angle);
+    EXPECT_FALSE(EditHistory::Instance().UndoAction()->isEnabled());
+    // The next turn goes out as usual.
+    QTest::keyClick(clip, Qt::Key_Right);
+    EXPECT_NE(clip->angle(), angle);
+    EXPECT_EQ(ModelValues(), PedalValues());
 }
 
 // ---------------------------------------------------------------------------

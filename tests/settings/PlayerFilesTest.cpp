@@ -137,6 +137,53 @@ TEST_F(PlayerFiles, APresetSavedAndLoadedAgainPutsBackItsValuesAndSendsOnlyTheCh
     EXPECT_TRUE(formMain->menuSavePreset->isEnabled());
 }
 
+// The pedal stops taking the preset's values part way (unplugged, or the
+// driver refuses a write): the model keeps only what the pedal was sent, and
+// the load is not reported as done.
+class PresetNotTaken : public PlayerFiles, public ::testing::WithParamInterface<ftd::FT_STATUS> {};
+
+TEST_P(PresetNotTaken, LeavesThePictureAsThePedalHasItAndSaysSo) {
+    StartReady();
+    Turn(formFXsettings->dialDry, 45);
+    Turn(formFXsettings->dialSubMix, 20);
+    SaveThroughMenu(PresetDir() + "/Fat.txt");
+    Turn(formFXsettings->dialDry, 120);
+    Turn(formFXsettings->dialSubMix, 100);
+    Turn(formFXsettings->dialMinus1Oct, 10);
+    const auto before = ModelValues();
+    dialogs->messages.clear();
+    // Dry goes out, then the write of Sub Mix fails.
+    QObject::connect(&Model(), &PedalModel::valueChanged, formMain,
+                     [this, armed = true](int slot) mutable {
+                         if (slot == SlotDry && armed) driver->FailNext("Write", GetParam());
+                         armed = false;
+                     });
+
+    LoadThroughMenu(PresetDir() + "/Fat.txt");
+
+    EXPECT_EQ(ModelValues(), PedalValues());
+    EXPECT_NE(ModelValues()[SlotDry], before[SlotDry]);
+    EXPECT_EQ(ModelValues()[SlotSubMix], before[SlotSubMix]);
+    EXPECT_EQ(formFXsettings->dialSubMix->angle(), 100);
+    ASSERT_FALSE(dialogs->messages.isEmpty());
+    EXPECT_EQ(dialogs->messages.last(),
+              "The preset \"Fat\" was not loaded completely: the pedal stopped taking its "
+              "values. The settings window shows what it was sent.");
+    // Undo takes back what was loaded, and no more.
+    if (PedalLink::Instance().IsOpen()) {
+        EditHistory::Instance().UndoAction()->trigger();
+        EXPECT_EQ(ModelValues(), before);
+        EXPECT_EQ(ModelValues(), PedalValues());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, PresetNotTaken,
+                         ::testing::Values(ftd::FT_IO_ERROR, ftd::FT_FAILED_TO_WRITE_DEVICE),
+                         [](const auto& info) {
+                             return std::string(info.param == ftd::FT_IO_ERROR ? "Unplugged"
+                                                                               : "WriteRefused");
+                         });
+
 TEST_F(PlayerFiles, APresetLeavesAParameterAControlButtonHoldsAndSaysSo) {
     StartReady();
     Pedal().SetAssignments(AssignmentBytes(
@@ -337,6 +384,36 @@ TEST_F(PlayerFiles, ABackupThatIsForeignDamagedOrForAnotherAlgorithmSendsNothing
     };
     for (const Case& c : cases) refuse(c.name, c.says);
     refuse("huge.json", "64 KiB");
+}
+
+TEST_F(PlayerFiles, ARestoreThePedalStopsTakingStoresNothingAndKeepsItsValuesTrue) {
+    StartReady();
+    Turn(formFXsettings->dialDry, 45);
+    Turn(formFXsettings->dialSubMix, 20);
+    const QString path = ProductDir() + "/b.json";
+    dialogs->fileNames.push_back(path);
+    formMain->menuBackUpPedal->trigger();
+    Turn(formFXsettings->dialDry, 120);
+    Turn(formFXsettings->dialSubMix, 100);
+    dialogs->messages.clear();
+    const std::size_t stores = Pedal().StoreCount();
+    // The assignment, footswitch and tuning messages and Dry's live write go
+    // out; the write of Sub Mix is refused.
+    QObject::connect(&Model(), &PedalModel::valueChanged, formMain,
+                     [this, armed = true](int slot) mutable {
+                         if (slot == SlotDry && armed)
+                             driver->FailNext("Write", ftd::FT_FAILED_TO_WRITE_DEVICE);
+                         armed = false;
+                     });
+
+    Restore(path);
+
+    EXPECT_EQ(dialogs->messages,
+              (QStringList{"FT_Write - Failed to write...",
+                           "The restore stopped: the pedal could not be sent its settings. Read "
+                           "them back with Request to see what it holds."}));
+    EXPECT_EQ(Pedal().StoreCount(), stores);
+    EXPECT_EQ(ModelValues(), PedalValues());
 }
 
 // ---------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 
 #include "app/TformMain.h"
 #include "app/TformPrint.h"
+#include "device/PedalLink.h"
 #include "effects/QuendleDial.h"
 #include "effects/TformFXsettings.h"
 #include "effects/TformNoteTrackingFilter.h"
@@ -107,6 +108,9 @@ TEST_F(EditorFixture, EveryControlOfEveryWindowHasAUniqueNameAndEachWindowIsAWin
     EXPECT_FALSE(looks[0]->isChecked());
     EXPECT_TRUE(lookMenu->child(3)->state().checked);
     EXPECT_FALSE(lookMenu->child(0)->state().checked);
+    // A channel is ticked once the pedal has been sent it.
+    AddPedal();
+    ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QMK3TEST")), ftd::FT_OK);
     QAction* channel = formMain->menuMIDIchannel->actions().value(5);
     ASSERT_NE(channel, nullptr);
     channel->trigger();

@@ -244,4 +244,28 @@ TEST_F(Looks, MidiChannelWithoutPedalSaysNothingWasSent) {
     EXPECT_EQ(formMain->lblStatus->text(), "The pedal is not connected; nothing was sent.");
 }
 
+// The tick names the channel the pedal was last sent, never one it was not.
+TEST_F(Looks, MidiChannelTickFollowsWhatThePedalWasSent) {
+    AddPedal();
+    StartEditor();
+    auto ticked = [] {
+        QStringList names;
+        for (QAction* a : formMain->menuMIDIchannel->actions())
+            if (a->isChecked()) names << a->text();
+        return names;
+    };
+    Item(formMain->menuMIDIchannel, "5")->trigger();
+    EXPECT_EQ(ticked(), QStringList{});
+
+    ASSERT_EQ(PedalLink::Instance().Open(QStringLiteral("QMK3TEST")), ftd::FT_OK);
+    Item(formMain->menuMIDIchannel, "9")->trigger();
+    EXPECT_EQ(ticked(), QStringList{"9"});
+
+    driver->FailNext("Write", ftd::FT_FAILED_TO_WRITE_DEVICE);
+    Item(formMain->menuMIDIchannel, "12")->trigger();
+    EXPECT_EQ(dialogs->messages, QStringList{"FT_Write - Failed to write..."});
+    EXPECT_EQ(ticked(), QStringList{"9"});
+    EXPECT_EQ(driver->Pedal().MidiChannel(), 9);
+}
+
 }  // namespace
