@@ -1,7 +1,8 @@
 // A whole Request through the link: the virtual pedal answers the device
 // information request with the input's bytes, cut into up to three pieces
 // that arrive one after the other. The link applies the answer only when it
-// is whole and decodes to 81 values, and leaves nothing of it behind.
+// is whole, every line is a value and it decodes to 81 values, and leaves
+// nothing of it behind.
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The decoder refuses the whole answer: nothing is applied.
         FUZZ_CHECK(refused);
         FUZZ_CHECK(ReplyValues == EarlierReply());
-    } else if (whole && expected->size() == 81) {
+    } else if (whole && expected->size() == 81 &&
+               FirstLineNotAValue(fuzz::Bytes(data + 2, wholeEnd)) == 0) {
         FUZZ_CHECK(!refused && result.whole());
         FUZZ_CHECK(ReplyValues == *expected);
     } else {
