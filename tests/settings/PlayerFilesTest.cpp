@@ -15,6 +15,7 @@
 #include "library/PedalBackup.h"
 #include "library/PresetFile.h"
 #include "tests/settings/StoredSettingsSupport.h"
+#include "tests/support/NamedPipe.h"
 
 namespace {
 
@@ -218,6 +219,7 @@ TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
     PresetValues other{};
     other.fill(0x00400000);
     const QByteArray preset = PresetFileBytes(PresetText(other));
+    std::optional<NamedPipe> pipe;
     struct Case {
         const char* name;
         std::function<void(const QString&)> make;
@@ -230,6 +232,8 @@ TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
          "is not a preset"},
         {"huge.txt", [&](const QString& p) { WriteSparseFile(p, preset, kMaxPresetFileBytes + 1); },
          "64 KiB"},
+        // Picked by mistake: the load must neither wait on it nor take it for a file.
+        {"pipe.txt", [&](const QString& p) { pipe.emplace(p); }, "a named pipe, not a file"},
     };
     const auto values = ModelValues();
     const int steps = EditHistory::Instance().Stack().count();
@@ -244,6 +248,7 @@ TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
         EXPECT_TRUE(Pedal().Messages().empty()) << c.name;
         EXPECT_EQ(EditHistory::Instance().Stack().count(), steps) << c.name;
     }
+    EXPECT_EQ(pipe->released(), 0) << "the load waited on the pipe";
 }
 
 TEST_F(PlayerFiles, ThePresetListFollowsFilesAddedRenamedAndRemoved) {
