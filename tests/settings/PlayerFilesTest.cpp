@@ -274,6 +274,29 @@ TEST_F(PlayerFiles, ThePresetListFollowsFilesAddedRenamedAndRemoved) {
     EXPECT_TRUE(dialogs->messages[0].startsWith("Connect to the pedal"));
 }
 
+// A preset copied from elsewhere may end in ".TXT": the list shows it, and
+// loading it from the list must open that file, not a ".txt" that is not there.
+TEST_F(PlayerFiles, APresetWhoseExtensionIsInCapitalsLoadsFromTheList) {
+    StartReady();
+    PresetValues values{};
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    values[SlotDry] ^= 0x00100000;
+    ASSERT_TRUE(QDir().mkpath(PresetDir()));
+    WriteFile(PresetDir() + "/Clean.TXT", PresetFileBytes(PresetText(values)));
+    formFXsettings->RefreshPresetList();
+    ASSERT_EQ(PresetListNames(), QStringList{"Clean"});
+    Pedal().ClearMessages();
+    dialogs->messages.clear();
+
+    formFXsettings->lstPresets->setCurrentRow(0);
+    QTest::keyClick(formFXsettings->lstPresets, Qt::Key_Return);
+
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"File loaded successfully: " + PresetDir() + "/Clean.TXT"});
+    EXPECT_EQ(Model().Value(SlotDry), values[SlotDry]);
+    EXPECT_EQ(Pedal().Messages(), std::vector<sim::Bytes>{WriteOf(SlotDry, values[SlotDry])});
+}
+
 // ---------------------------------------------------------------------------
 // Backup and restore
 
