@@ -23,6 +23,9 @@ namespace {
 // Seven menu items for eight looks: Style_7 is reached only through style.txt.
 constexpr int kLookMenuItems = 7;
 constexpr int kMidiChannels = 16;
+// style.txt holds one digit; a larger one is no look index, and a bound keeps
+// a link to a device that never ends from filling the memory at start.
+constexpr qint64 kMaxStyleFileBytes = 4 * 1024;
 // What each look is called, for screen readers (the menu shows the numbers).
 const char* const kLookNames[] = {"Daylight",    "Night", "High contrast", "Tweed",
                                   "Studio blue", "Sage",  "Graphite",      "Print"};
@@ -112,11 +115,12 @@ void ApplyRememberedLook() {
         return;
     }
     // A file that cannot be read or holds no whole number (empty after a full
-    // disk, edited by hand) must not stop the start: the first look stands in
+    // disk, edited by hand, a pipe, too large) must not stop the start: the first look stands in
     // and the file stays as it is until the user picks a look.
     std::optional<int> index;
     try {
-        index = LookIndexFromText(platform::DecodeText(platform::ReadWholeFile(path)));
+        index = LookIndexFromText(
+            platform::DecodeText(platform::ReadWholeFile(path, kMaxStyleFileBytes)));
     } catch (const platform::EditorError&) {
     }
     ApplyLook(index.value_or(0));

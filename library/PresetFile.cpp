@@ -68,20 +68,24 @@ QString ProposedPresetName() {
     }
 }
 
-QStringList PresetNames() {
+QString PresetNameOf(const QString& fileName) {
+    return fileName.chopped(4);
+}
+
+QStringList PresetFileNames() {
     QDir folder(PresetFolder());
+    // The filter takes ".TXT" too, so the name alone cannot say which file it is.
     folder.setNameFilters({QStringLiteral("*.txt")});
     folder.setFilter(QDir::Files | QDir::Readable);
-    QStringList names;
-    for (const QString& file : folder.entryList()) names << file.chopped(4);
+    QStringList files = folder.entryList();
     // "Preset 2" before "Preset 10", and case aside.
     QCollator collator;
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
-        return collator.compare(a, b) < 0;
+    std::stable_sort(files.begin(), files.end(), [&collator](const QString& a, const QString& b) {
+        return collator.compare(PresetNameOf(a), PresetNameOf(b)) < 0;
     });
-    return names;
+    return files;
 }
 
 void SavePresetWithDialog(const QString& text) {

@@ -36,9 +36,11 @@ std::optional<PresetValues> PresetValuesFromFile(const QByteArray& bytes);
 
 // "Preset 1", "Preset 2", ...: the first name no file in PresetFolder has.
 QString ProposedPresetName();
-// The names of the presets in PresetFolder (file names without ".txt"),
-// sorted as a person would sort them.
-QStringList PresetNames();
+// The file names of the presets in PresetFolder (".txt" in any letter case),
+// sorted by their names (without the extension) as a person would sort them.
+QStringList PresetFileNames();
+// A preset's name as the list shows it: its file name without the extension.
+QString PresetNameOf(const QString& fileName);
 
 // Asks where to save (creating PresetFolder first, proposing a new name) and
 // writes the text there in one step, so a failed write leaves an existing

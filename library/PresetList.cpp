@@ -25,17 +25,23 @@ void TformFXsettings::RefreshPresetList() {
         if (QDir(path).exists() && !presetWatcher_->directories().contains(path))
             presetWatcher_->addPath(path);
 
-    const QStringList names = PresetNames();
+    // Each item keeps its file's name: the name shown has lost the extension's
+    // letter case.
+    const QStringList files = PresetFileNames();
     QStringList shown;
-    for (int row = 0; row < lstPresets->count(); ++row) shown << lstPresets->item(row)->text();
-    if (shown == names) return;
+    for (int row = 0; row < lstPresets->count(); ++row)
+        shown << lstPresets->item(row)->data(Qt::UserRole).toString();
+    if (shown == files) return;
     // The current preset stays current when others come and go.
-    const QString current =
-        lstPresets->currentItem() ? lstPresets->currentItem()->text() : QString();
+    const QString current = lstPresets->currentItem()
+                                ? lstPresets->currentItem()->data(Qt::UserRole).toString()
+                                : QString();
     lstPresets->clear();
-    lstPresets->addItems(names);
-    const auto again = lstPresets->findItems(current, Qt::MatchExactly);
-    if (!current.isEmpty() && !again.isEmpty()) lstPresets->setCurrentItem(again.first());
+    for (const QString& file : files) {
+        auto* item = new QListWidgetItem(PresetNameOf(file), lstPresets);
+        item->setData(Qt::UserRole, file);
+        if (file == current) lstPresets->setCurrentItem(item);
+    }
 }
 
 void TformFXsettings::PresetActivated(QListWidgetItem* item) {
@@ -47,5 +53,5 @@ void TformFXsettings::PresetActivated(QListWidgetItem* item) {
                            "it is loaded."));
         return;
     }
-    LoadPresetFile(QDir(PresetFolder()).filePath(item->text() + QStringLiteral(".txt")));
+    LoadPresetFile(QDir(PresetFolder()).filePath(item->data(Qt::UserRole).toString()));
 }

@@ -1,6 +1,7 @@
 #include "library/tformFXInfo.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "app/TformMain.h"
 #include "library/Catalogue.h"
@@ -40,8 +41,10 @@ QUrl tformFXInfo::WriteInformationPage(const QString& algorithmName) {
         throw platform::EditorError(
             QStringLiteral("There is no information about \"%1\" in this editor")
                 .arg(algorithmName));
-    // The folder is made for the first page a run shows, not before.
-    if (!pages_ || !pages_->isValid()) pages_ = std::make_unique<QTemporaryDir>();
+    // The folder is made for the first page a run shows, not before, and made
+    // again when it has gone since (a cleaner of the temporary folder).
+    if (!pages_ || !pages_->isValid() || !QFileInfo(pages_->path()).isDir())
+        pages_ = std::make_unique<QTemporaryDir>();
     if (!pages_->isValid())
         throw platform::EditorError(
             QStringLiteral("The information page cannot be shown: no temporary folder (%1)")

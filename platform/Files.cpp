@@ -7,6 +7,10 @@
 #include <QStringDecoder>
 #include <cerrno>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/Errors.h"
 
 namespace platform {
@@ -14,6 +18,37 @@ namespace {
 QString& DocumentsOverride() {
     static QString path;
     return path;
+}
+
+[[noreturn]] void CannotOpen(const QString& path, const QString& reason) {
+    throw EditorError(
+        QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// Opens the file to read it whole. A named pipe would hold a plain open, and
+// the editor with it, until another program writes to it; so the open does
+// not wait, and a pipe or a folder is refused with the reason. Files and
+// devices are read as before (a bounded read cuts a device off).
+void OpenToRead(QFile& file, const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) CannotOpen(path, qt_error_string(errno));
+    struct stat status {};
+    QString refused;
+    if (::fstat(fd, &status) != 0)
+        refused = qt_error_string(errno);
+    else if (S_ISDIR(status.st_mode))
+        refused = QStringLiteral("It is a folder, not a file.");
+    else if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))
+        refused = QStringLiteral("It is a named pipe, not a file.");
+    // Reads from here on wait as usual (a device's may).
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        refused = qt_error_string(errno);
+    if (refused.isEmpty() && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        refused = file.errorString();
+    if (!refused.isEmpty()) {
+        if (!file.isOpen()) ::close(fd);
+        CannotOpen(path, refused);
+    }
 }
 }  // namespace
 
@@ -64,10 +99,8 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray ReadWholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EditorError(QStringLiteral("Cannot open file \"%1\". %2")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+    QFile file;
+    OpenToRead(file, path);
     return file.readAll();
 }
 
@@ -87,10 +120,8 @@ FileTooLarge::FileTooLarge(const QString& path, qint64 size, qint64 limit)
                       .arg(ByteSizeText(limit))) {}
 
 QByteArray ReadWholeFile(const QString& path, qint64 maxBytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EditorError(QStringLiteral("Cannot open file \"%1\". %2")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+    QFile file;
+    OpenToRead(file, path);
     if (file.size() > maxBytes) throw FileTooLarge(path, file.size(), maxBytes);
     QByteArray bytes = file.read(maxBytes + 1);
     if (bytes.size() > maxBytes) throw FileTooLarge(path, bytes.size(), maxBytes);

@@ -25,7 +25,8 @@ void CreateFolder(const QString& path);
 // Throws EditorError with the reason.
 void WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
-// Reads the whole file; throws EditorError with the reason.
+// Reads the whole file; throws EditorError with the reason. A folder or a
+// named pipe is refused at once (a pipe is not waited on).
 QByteArray ReadWholeFile(const QString& path);
 
 // A file larger than its kind may be; it was not read.

@@ -9,6 +9,7 @@
 #include "platform/Resources.h"
 #include "platform/Time.h"
 #include "tests/support/EditorFixture.h"
+#include "tests/support/NamedPipe.h"
 
 namespace {
 
@@ -63,6 +64,32 @@ TEST_F(Platform, BoundedReadRefusesALargerFileBeforeReadingIt) {
     EXPECT_THROW(platform::ReadWholeFile("/dev/zero", 64 * 1024), platform::FileTooLarge);
     EXPECT_THROW(platform::ReadWholeFile(documents.filePath("missing.txt"), 10),
                  platform::EditorError);
+}
+
+// A named pipe picked by mistake (or put where style.txt should be) must not
+// hold the editor until some other program writes to it: both reads refuse it
+// at once and say why, as they refuse a folder.
+TEST_F(Platform, ReadsRefuseAPipeOrAFolderAtOnceAndSayWhy) {
+    NamedPipe pipe(documents.filePath("pipe.txt"));
+    ASSERT_TRUE(pipe.made());
+    ASSERT_TRUE(QDir(documents.path()).mkdir("folder.txt"));
+    const struct {
+        const char* name;
+        const char* says;
+    } cases[] = {{"pipe.txt", "a named pipe, not a file"}, {"folder.txt", "a folder, not a file"}};
+    for (const auto& c : cases) {
+        const QString path = documents.filePath(c.name);
+        for (const qint64 limit : {qint64{-1}, qint64{64 * 1024}}) {
+            try {
+                limit < 0 ? platform::ReadWholeFile(path) : platform::ReadWholeFile(path, limit);
+                ADD_FAILURE() << c.name << " was read";
+            } catch (const platform::EditorError& e) {
+                EXPECT_TRUE(e.message().contains(c.name) && e.message().contains(c.says))
+                    << e.message().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(pipe.released(), 0) << "a read waited on the pipe";
 }
 
 TEST(DecodeText, ReadsUtf8WithOrWithoutMarkAndFallsBackToTheSystemCodePage) {

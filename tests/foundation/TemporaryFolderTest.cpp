@@ -16,6 +16,7 @@
 #include "app/EditorApp.h"
 #include "app/TformMain.h"
 #include "library/tformFXInfo.h"
+#include "platform/Errors.h"
 #include "tests/support/EditorFixture.h"
 
 namespace {
@@ -63,6 +64,40 @@ TEST_F(TemporaryFolder, IsMadeForTheFirstPageOnlyAndRemovedAtTheEnd) {
     DestroyWindows();
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_EQ(Left(), QStringList{});
+}
+
+// A cleaner of the temporary folder (or the user) removed the pages' folder
+// while the editor ran: the next page gets a folder again, rather than every
+// page failing until the editor is restarted; a temporary folder that cannot
+// be written says so and leaves the window as it was.
+TEST_F(TemporaryFolder, APageIsShownAfterItsFolderWasRemovedAndAnUnwritableOneIsReported) {
+    StartEditor();
+    const QString removed = FolderOf(formFXInfo->WriteInformationPage(kAlgorithm));
+    ASSERT_TRUE(QDir(removed).removeRecursively());
+
+    QListWidget* list = formMain->lstEffects;
+    ASSERT_GT(list->count(), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualItemRect(list->item(0)).center());
+    ASSERT_EQ(list->item(0)->text(), kAlgorithm);
+    formMain->btnGetFXInfoClick();
+    const QUrl shown = formFXInfo->WebBrowser1->source();
+    EXPECT_TRUE(QFileInfo(shown.toLocalFile()).isFile()) << shown.toString().toStdString();
+    EXPECT_FALSE(formFXInfo->WebBrowser1->toPlainText().isEmpty());
+    EXPECT_EQ(Left().size(), 1);
+    DestroyWindows();
+    EXPECT_EQ(Left(), QStringList{});
+
+    // The temporary folder is now a file: no folder can be made in it.
+    StartEditor();
+    ASSERT_TRUE(QDir(tmp.path()).removeRecursively());
+    QFile blocker(tmp.path());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_THROW(formFXInfo->WriteInformationPage(kAlgorithm), platform::EditorError);
+    EXPECT_FALSE(formFXInfo->isVisible());
+    ASSERT_TRUE(QFile::remove(tmp.path()));
+    ASSERT_TRUE(QDir().mkpath(tmp.path()));
 }
 
 // The run as the editor makes it (driver, windows, event loop, end), ended

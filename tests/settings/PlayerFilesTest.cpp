@@ -15,6 +15,7 @@
 #include "library/PedalBackup.h"
 #include "library/PresetFile.h"
 #include "tests/settings/StoredSettingsSupport.h"
+#include "tests/support/NamedPipe.h"
 
 namespace {
 
@@ -218,6 +219,7 @@ TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
     PresetValues other{};
     other.fill(0x00400000);
     const QByteArray preset = PresetFileBytes(PresetText(other));
+    std::optional<NamedPipe> pipe;
     struct Case {
         const char* name;
         std::function<void(const QString&)> make;
@@ -230,6 +232,8 @@ TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
          "is not a preset"},
         {"huge.txt", [&](const QString& p) { WriteSparseFile(p, preset, kMaxPresetFileBytes + 1); },
          "64 KiB"},
+        // Picked by mistake: the load must neither wait on it nor take it for a file.
+        {"pipe.txt", [&](const QString& p) { pipe.emplace(p); }, "a named pipe, not a file"},
     };
     const auto values = ModelValues();
     const int steps = EditHistory::Instance().Stack().count();
@@ -244,6 +248,7 @@ TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
         EXPECT_TRUE(Pedal().Messages().empty()) << c.name;
         EXPECT_EQ(EditHistory::Instance().Stack().count(), steps) << c.name;
     }
+    EXPECT_EQ(pipe->released(), 0) << "the load waited on the pipe";
 }
 
 TEST_F(PlayerFiles, ThePresetListFollowsFilesAddedRenamedAndRemoved) {
@@ -267,6 +272,29 @@ TEST_F(PlayerFiles, ThePresetListFollowsFilesAddedRenamedAndRemoved) {
     QTest::keyClick(formFXsettings->lstPresets, Qt::Key_Return);
     ASSERT_EQ(dialogs->messages.size(), 1);
     EXPECT_TRUE(dialogs->messages[0].startsWith("Connect to the pedal"));
+}
+
+// A preset copied from elsewhere may end in ".TXT": the list shows it, and
+// loading it from the list must open that file, not a ".txt" that is not there.
+TEST_F(PlayerFiles, APresetWhoseExtensionIsInCapitalsLoadsFromTheList) {
+    StartReady();
+    PresetValues values{};
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    values[SlotDry] ^= 0x00100000;
+    ASSERT_TRUE(QDir().mkpath(PresetDir()));
+    WriteFile(PresetDir() + "/Clean.TXT", PresetFileBytes(PresetText(values)));
+    formFXsettings->RefreshPresetList();
+    ASSERT_EQ(PresetListNames(), QStringList{"Clean"});
+    Pedal().ClearMessages();
+    dialogs->messages.clear();
+
+    formFXsettings->lstPresets->setCurrentRow(0);
+    QTest::keyClick(formFXsettings->lstPresets, Qt::Key_Return);
+
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"File loaded successfully: " + PresetDir() + "/Clean.TXT"});
+    EXPECT_EQ(Model().Value(SlotDry), values[SlotDry]);
+    EXPECT_EQ(Pedal().Messages(), std::vector<sim::Bytes>{WriteOf(SlotDry, values[SlotDry])});
 }
 
 // ---------------------------------------------------------------------------

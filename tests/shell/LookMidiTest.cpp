@@ -14,6 +14,7 @@
 #include "device/PedalLink.h"
 #include "platform/Resources.h"
 #include "tests/support/EditorFixture.h"
+#include "tests/support/NamedPipe.h"
 
 namespace {
 
@@ -101,6 +102,35 @@ INSTANTIATE_TEST_SUITE_P(
                       RememberedCase{"TooLarge", QByteArray("99999999999"), 0},
                       RememberedCase{"NotText", QByteArray("\x80\x81\xFF", 3), 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Something that is not a file where style.txt should be: a named pipe (which
+// would hold an open until a writer comes) or a link to a device that never
+// ends (which would fill the memory). The start goes on with the first look,
+// and a pick afterwards still applies its look.
+TEST_F(Looks, AStyleFileThatIsAPipeOrNeverEndsDoesNotHoldUpTheStart) {
+    ASSERT_TRUE(QDir(documents.path()).mkpath("VORKEL"));
+    {
+        NamedPipe pipe(StyleFile());
+        ASSERT_TRUE(pipe.made());
+        StartEditor();
+        EXPECT_EQ(qApp->styleSheet(), Sheet(0));
+        EXPECT_EQ(pipe.released(), 0) << "the start waited on the pipe";
+        EXPECT_EQ(Captions(formMain->menuLook).size(), 7);
+        EXPECT_TRUE(dialogs->messages.isEmpty());
+        // A pick puts a file in the pipe's place.
+        Item(formMain->menuLook, "5")->trigger();
+        EXPECT_EQ(qApp->styleSheet(), Sheet(5));
+        EXPECT_EQ(StyleFileBytes(), "5");
+        EXPECT_TRUE(dialogs->messages.isEmpty());
+        DestroyWindows();
+    }
+    ASSERT_TRUE(QFile::remove(StyleFile()));
+    ASSERT_TRUE(QFile::link("/dev/zero", StyleFile()));
+    qApp->setStyleSheet(kLookBefore);
+    StartEditor();
+    EXPECT_EQ(qApp->styleSheet(), Sheet(0));
+    EXPECT_TRUE(dialogs->messages.isEmpty());
+}
 
 TEST_F(Looks, ClickAppliesTheLookAndTheNextStartRemembersIt) {
     WriteStyleFile("6");
