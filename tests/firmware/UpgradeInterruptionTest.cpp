@@ -1,5 +1,6 @@
 // The upgrade interrupted as a user can interrupt it: the window closed in
-// the middle, or the pedal unplugged at any phase.
+// the middle, the pedal unplugged at any phase, and a Disconnect and Connect
+// after an upgrade that stopped, with the pedal still in its bootloader.
 #include <QAction>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 
 #include "app/TformMain.h"
 #include "device/Communication.h"
+#include "device/PedalLink.h"
 #include "firmware/Bootloader.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Resources.h"
@@ -100,5 +102,44 @@ INSTANTIATE_TEST_SUITE_P(Phases, UnplugDuringUpgrade,
                                            UnplugCase{"ReadBack", 17}, UnplugCase{"GoCommand", 21},
                                            UnplugCase{"GoAddress", 22}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// An upgrade stopped by a refused block leaves the bootloader synchronised.
+// Disconnect and Connect must find it again, the upgrade then completes, and
+// the pedal answers a Request with its new firmware.
+TEST_F(VirtualUpgrade, ReconnectingToTheBootloaderAfterAFailureLetsTheUpgradeComplete) {
+    const QByteArray image = TestImage(300);
+    platform::RegisterResource("FIRMWARE_4", image);
+    sim::VirtualPedal& pedal = AddPedal();
+    pedal.EnterBootloader();
+    StartInBootloader();
+    pedal.NackWriteMemory(1);
+    Choose("Firmware_4");
+    ClickUpgrade();
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    ASSERT_TRUE(dialogs->messages.front().contains("refused the data of block 1"));
+    dialogs->messages.clear();
+
+    formMain->menuDisconnect->trigger();
+    // The bootloader keeps quiet for the first sync byte; no need to wait seconds.
+    PedalLink::TimeoutCapMs() = 200;
+    NewConsoleLines();
+    formMain->menuConnect->trigger();
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"Connection to bootloader succeeded, ready for firmware upgrade"});
+    const QStringList lines = NewConsoleLines();
+    EXPECT_TRUE(lines.contains("the bootloader was already synchronised"));
+    EXPECT_EQ(lines.filter("received Byte: "), QStringList{"received Byte: 1F"});
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+
+    dialogs->messages.clear();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    const sim::Bytes& flash = pedal.Flash();
+    EXPECT_EQ(sim::Bytes(flash.begin(), flash.begin() + 300), ToBytes(image));
+    EXPECT_FALSE(pedal.InBootloader());
+    formMain->btnRequest->click();
+    ASSERT_EQ(ReplyValues.size(), 81u);
+    EXPECT_EQ(ReplyValues[0], 4);
+}
 
 }  // namespace
