@@ -65,11 +65,11 @@ bool ConnectDevice() {
     if (FirmwareUpgradeMode) {
         // Without an open device there is no bootloader to reach; the user
         // has seen why the open failed.
-        const QString text = opened ? SynchroniseWithBootloader() : QString();
+        const BootloaderSync sync = opened ? SynchroniseWithBootloader() : BootloaderSync{};
         // The editor is closing: nobody is there to read the verdict.
         if (PedalWaitsCancelled()) return opened && link.IsOpen();
-        ConsoleAppend(QStringLiteral("received Byte: ") + text);
-        if (text == QLatin1String("79") && link.IsOpen()) {
+        ConsoleAppend(QStringLiteral("received Byte: ") + sync.received);
+        if (sync.ready && link.IsOpen()) {
             platform::ShowMessage(
                 QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade"));
             formMain->menuStartFirmwareUpgrade->setEnabled(true);

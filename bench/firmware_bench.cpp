@@ -177,7 +177,7 @@ sim::VirtualPedal& ConnectToBootloader(bool paced) {
     PedalLink::Instance().Reset();
     if (PedalLink::Instance().Open(QStringLiteral("QMK3BENCH")) != ftd::FT_OK) std::exit(2);
     FirmwareUpgradeMode = true;
-    if (SynchroniseWithBootloader() != QStringLiteral("79")) std::exit(2);
+    if (!SynchroniseWithBootloader().ready) std::exit(2);
     return pedal;
 }
 
@@ -197,7 +197,7 @@ void ConnectOverPty(QProcess& pedalSim, const QString& program) {
     PedalLink::Instance().Reset();
     if (PedalLink::Instance().Open(path) != ftd::FT_OK) std::exit(2);
     FirmwareUpgradeMode = true;
-    if (SynchroniseWithBootloader() != QStringLiteral("79")) {
+    if (!SynchroniseWithBootloader().ready) {
         std::fprintf(stderr, "no answer from the pedal's bootloader on %s\n", qPrintable(path));
         std::exit(2);
     }

@@ -67,7 +67,9 @@ ExchangeResult RequestDeviceInformation(const std::function<void()>& readBack) {
     return PedalLink::Instance().Run(exchange);
 }
 
-QString SynchroniseWithBootloader() {
+namespace {
+
+ExchangeResult SendSyncByte() {
     Exchange exchange;
     exchange.what = QStringLiteral("the bootloader's synchronisation");
     exchange.message = {QStringLiteral("7F"), {}};
@@ -76,7 +78,32 @@ QString SynchroniseWithBootloader() {
     // bootloader that is already synchronised, never does.
     exchange.firstByteTimeoutMs = kBootloaderSyncTimeoutMs;
     const ExchangeResult result = PedalLink::Instance().Run(exchange);
-    if (result.status == ExchangeResult::Status::Cancelled) return {};
-    ConsolePrint(QStringLiteral("num of bytes received: ") + QString::number(result.answer.size()));
-    return BytesToHex(result.answer.left(1));
+    if (result.status != ExchangeResult::Status::Cancelled)
+        ConsolePrint(QStringLiteral("num of bytes received: ") +
+                     QString::number(result.answer.size()));
+    return result;
+}
+
+}  // namespace
+
+BootloaderSync SynchroniseWithBootloader() {
+    using Status = ExchangeResult::Status;
+    const ExchangeResult first = SendSyncByte();
+    if (first.status == Status::Cancelled) return {};
+    if (first.status != Status::NoAnswer || !PedalLink::Instance().IsOpen()) {
+        const QString text = BytesToHex(first.answer.left(1));
+        return {text, text == QLatin1String("79")};
+    }
+    // After an upgrade that stopped, the pedal stays in a bootloader that is
+    // still synchronised; a Disconnect and Connect must find it again rather
+    // than leave the user to switch the pedal off and on.
+    ConsolePrint(
+        QStringLiteral("no answer to the sync byte; sending it again in case the bootloader is "
+                       "already synchronised"));
+    const ExchangeResult second = SendSyncByte();
+    if (second.status == Status::Cancelled) return {};
+    const QString text = BytesToHex(second.answer.left(1));
+    const bool refused = text == QLatin1String("1F");
+    if (refused) ConsolePrint(QStringLiteral("the bootloader was already synchronised"));
+    return {text, refused};
 }

@@ -40,6 +40,14 @@ constexpr int kBootloaderSyncTimeoutMs = 2000;
 // result's problem says what came. Throws platform::ConversionError for an
 // answer whose digits do not convert.
 ExchangeResult RequestDeviceInformation(const std::function<void()>& readBack = {});
-// Sends the bootloader's sync byte and returns its answer as two hex digits,
-// empty when none came; logs "num of bytes received: ".
-QString SynchroniseWithBootloader();
+// What the synchronisation got: the last answer as two hex digits (empty
+// when none came), and whether the bootloader is ready for a command.
+struct BootloaderSync {
+    QString received;
+    bool ready = false;
+};
+// Sends the bootloader's sync byte; logs "num of bytes received: ". When
+// nothing answers it, the byte goes once more: a bootloader that an earlier
+// connection left synchronised took the first as a command code and refuses
+// the second as its complement (NACK), after which it takes commands.
+BootloaderSync SynchroniseWithBootloader();

@@ -102,6 +102,14 @@ void TformFirmwareUpgrade::FormCreate() {
                 &TformMain::FirmwareUpgradeRunningChange);
 }
 
+void TformFirmwareUpgrade::closeEvent(QCloseEvent* event) {
+    if (FirmwareUpgradeRunning) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void TformFirmwareUpgrade::ShowStep(const QString& text, int position, int maximum) {
     if (maximum > 0) {
         ProgressBar1->setMaximum(maximum);
@@ -220,7 +228,12 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     try {
         SendGoCommand();
     } catch (const BootloaderFailure& failure) {
-        if (failure.cancelled()) return;
+        if (failure.cancelled()) {
+            // The pedal went away before it acknowledged the restart: the
+            // bar must not go on saying it is being started.
+            ShowStep(QStringLiteral("Upgrade stopped"));
+            return;
+        }
         // Nothing is gained by writing again: the flash holds the new firmware.
         outcome = QStringLiteral(
                       "The new firmware was written and verified, but the pedal did "

@@ -2,6 +2,7 @@
 // The Firmware Upgrade window: the user picks one of the firmware images the
 // editor carries and starts the upgrade through the pedal's bootloader.
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -38,6 +39,11 @@ public:
     void FormCreate();
     void FirmwareSelect();
     void btnUpgradeFirmwareClick();
+
+protected:
+    // The window stays open while an upgrade runs: its bar and its warning
+    // not to unplug the pedal are the only signs that the flash is being written.
+    void closeEvent(QCloseEvent* event) override;
 
 signals:
     // An upgrade starts (true) or ends however it ends (false); the main window

@@ -30,7 +30,7 @@ void FirmwareFixture::TearDown() {
 void FirmwareFixture::OpenBootloader(const QString& serial) {
     ASSERT_EQ(PedalLink::Instance().Open(serial), ftd::FT_OK);
     FirmwareUpgradeMode = true;
-    ASSERT_EQ(SynchroniseWithBootloader(), QStringLiteral("79"));
+    ASSERT_EQ(SynchroniseWithBootloader().received, QStringLiteral("79"));
 }
 
 void FirmwareFixture::StartInBootloader() {
