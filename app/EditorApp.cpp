@@ -176,10 +176,11 @@ void QuitOnTerminationSignals() {
             char byte;
             while (read(g_signalPipe[0], &byte, 1) > 0) {
             }
-            // As the close box: the main window's close handler cancels any
-            // wait for the pedal and quits; the quit ends every event loop
-            // running, a message box's included.
-            if (formMain) formMain->close();
+            // As the close box, but also during a firmware upgrade: the main
+            // window's close handler cancels any wait for the pedal and
+            // quits; the quit ends every event loop running, a message box's
+            // included.
+            if (formMain) formMain->CloseWhateverRuns();
             QCoreApplication::quit();
         });
     }

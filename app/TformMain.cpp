@@ -13,13 +13,14 @@
 #include <QVBoxLayout>
 
 #include "app/AppVersion.h"
+#include "app/DeviceListing.h"
 #include "app/LookSettings.h"
 #include "app/TformPrint.h"
 #include "app/UpdateCheck.h"
 #include "app/WrapButton.h"
 #include "device/Communication.h"
 #include "device/D2XXUnit.h"
-#include "app/DeviceListing.h"
+#include "firmware/TformFirmwareUpgrade.h"
 #include "library/Catalogue.h"
 #include "library/UserFileHandlers.h"
 #include "platform/Console.h"
@@ -383,10 +384,25 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TformMain::closeEvent(QCloseEvent* event) {
+    // Quitting while the flash is being written would leave the pedal in its
+    // bootloader with half a firmware; the upgrade takes under a minute, so
+    // the close box waits for it and says why.
+    if (FirmwareUpgradeRunning && !closeWhateverRuns_) {
+        event->ignore();
+        lblStatus->setText(
+            QStringLiteral("Firmware upgrade running: the editor can be closed once it has ended"));
+        if (TformFirmwareUpgrade* upgrade = formFirmwareUpgrade.built()) upgrade->raise();
+        return;
+    }
     // Any wait for the pedal that is running underneath ends now.
     CancelPedalWaits();
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) qApp->quit();
+}
+
+void TformMain::CloseWhateverRuns() {
+    closeWhateverRuns_ = true;
+    close();
 }
 
 void TformMain::menuInfoClick() {

@@ -112,6 +112,9 @@ public:
     // While a firmware upgrade runs, the Connection menu and Upgrade Mode are
     // locked; afterwards they are as they were.
     void FirmwareUpgradeRunningChange(bool running);
+    // Closes the editor even in the middle of a firmware upgrade (a termination
+    // signal); the close box waits for the upgrade to end.
+    void CloseWhateverRuns();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -121,6 +124,8 @@ private:
     void BuildControls();
     void BuildMenus();
     void ConnectHandlers();
+
+    bool closeWhateverRuns_ = false;
 };
 
 extern TformMain* formMain;

@@ -2,6 +2,7 @@
 // the middle, the pedal unplugged at any phase, and a Disconnect and Connect
 // after an upgrade that stopped, with the pedal still in its bootloader.
 #include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
@@ -53,6 +54,30 @@ TEST_F(Upgrade, WindowCannotBeClosedWhileTheUpgradeRuns) {
     ASSERT_TRUE(formFirmwareUpgrade->isVisible());
     formFirmwareUpgrade->close();
     EXPECT_FALSE(formFirmwareUpgrade->isVisible());
+}
+
+// Nor does the main window's close box end the editor while the flash is
+// being written: the close is refused with the reason in the status line.
+TEST_F(Upgrade, EditorIsNotClosedWhileTheUpgradeRuns) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(2000));
+    StartInBootloader();
+    Choose("Firmware_4");
+    bool closeAccepted = true;
+    QString status;
+    boot->OnStep(Step::WriteData, 2, [&] {
+        QTimer::singleShot(0, [&] {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(formMain, &close);
+            closeAccepted = close.isAccepted();
+            status = formMain->lblStatus->text();
+        });
+    });
+    ClickUpgrade();
+    EXPECT_FALSE(closeAccepted);
+    EXPECT_EQ(status, QStringLiteral(
+                          "Firmware upgrade running: the editor can be closed once it has ended"));
+    EXPECT_EQ(dialogs->messages, QStringList{kComplete});
+    EXPECT_EQ(boot->Started(), 0x08000000u);
 }
 
 class VirtualUpgrade : public FirmwareFixture {
