@@ -70,6 +70,7 @@ bool ConnectDevice() {
         if (PedalWaitsCancelled()) return opened && link.IsOpen();
         ConsoleAppend(QStringLiteral("received Byte: ") + sync.received);
         if (sync.ready && link.IsOpen()) {
+            BootloaderConnected = true;
             platform::ShowMessage(
                 QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade"));
             formMain->menuStartFirmwareUpgrade->setEnabled(true);
@@ -99,6 +100,7 @@ void ShowDisconnected() {
     // Cleared so that choosing an algorithm later does not enable the settings
     // of a pedal that is no longer there.
     DeviceConnected = false;
+    BootloaderConnected = false;
     UpdateUserFileCommands();
 }
 

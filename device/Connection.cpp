@@ -6,13 +6,15 @@
 #include "platform/Errors.h"
 
 bool DeviceConnected = false;
+bool BootloaderConnected = false;
 bool ReadBackActive = false;
 QString FirmwareVersion;
 QString AlgorithmVersion;
 QString EffectNumber;
 
 bool PedalTakesSettings() {
-    return DeviceConnected && PedalLink::Instance().IsOpen() && !FirmwareUpgradeMode;
+    return DeviceConnected && PedalLink::Instance().IsOpen() && !FirmwareUpgradeMode &&
+           !BootloaderConnected;
 }
 
 ExchangeResult RequestDeviceInformation(const std::function<void()>& readBack) {

@@ -13,6 +13,10 @@
 // True after a successful Connect, false again after a Disconnect or when the
 // pedal went away.
 extern bool DeviceConnected;
+// True from a Connect that reached the pedal's bootloader until the pedal
+// acknowledged the restart into its firmware, or the link closed. Unticking
+// Upgrade Mode does not take the pedal out of its bootloader.
+extern bool BootloaderConnected;
 // Whether settings may go to the pedal: connected, and not to its bootloader
 // (in Upgrade Mode the pedal runs no effect, and a live write would reach the
 // bootloader as bytes of a command).

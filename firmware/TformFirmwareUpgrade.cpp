@@ -7,6 +7,7 @@
 #include "app/MainWindowConnection.h"
 #include "app/TformMain.h"
 #include "device/Communication.h"
+#include "device/Connection.h"
 #include "device/StandIn.h"
 #include "firmware/Bootloader.h"
 #include "platform/Console.h"
@@ -227,6 +228,8 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     QString outcome = QStringLiteral("Firmware Upgrade Complete, device will now restart");
     try {
         SendGoCommand();
+        // The pedal leaves its bootloader for the new firmware.
+        BootloaderConnected = false;
     } catch (const BootloaderFailure& failure) {
         if (failure.cancelled()) {
             // The pedal went away before it acknowledged the restart: the

@@ -629,6 +629,38 @@ TEST_P(SettingsDuringUpgrade, TakeNoEditsUntilTheNewFirmwareRuns) {
     EXPECT_TRUE(formMain->menuLoadPreset->isEnabled());
 }
 
+// An upgrade that stopped leaves the pedal in its bootloader: unticking
+// Upgrade Mode does not make it run its effect, so the settings stay off
+// until the editor connects to the effect again.
+TEST_F(Upgrade, SettingsStayOffWhileThePedalIsLeftInItsBootloader) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(300));
+    StartEditor();
+    formMain->menuFirmwareUpgradeMode->trigger();
+    formMain->menuConnect->trigger();
+    formMain->lstEffects->setCurrentRow(0);
+    QTest::keyClick(formMain->lstEffects, Qt::Key_Return);
+    ASSERT_TRUE(formFXsettings->isVisible());
+    formMain->menuStartFirmwareUpgrade->trigger();
+    Choose("Firmware_4");
+    boot->Script(Step::WriteData, 1, {Answer::Nack});
+    ClickUpgrade();
+    ASSERT_EQ(dialogs->messages.size(), 2);
+
+    formMain->menuFirmwareUpgradeMode->trigger();
+    ASSERT_FALSE(FirmwareUpgradeMode);
+    TformFXsettings& s = *formFXsettings;
+    EXPECT_FALSE(s.dialInputLevel->isEnabled());
+    EXPECT_FALSE(formMain->menuLoadPreset->isEnabled());
+    const std::size_t before = boot->Writes().size();
+    QTest::keyClick(s.dialInputLevel, Qt::Key_PageUp);
+    EXPECT_EQ(boot->Writes().size(), before);
+
+    formMain->menuDisconnect->trigger();
+    formMain->menuConnect->trigger();
+    EXPECT_TRUE(s.dialInputLevel->isEnabled());
+    EXPECT_TRUE(formMain->menuLoadPreset->isEnabled());
+}
+
 INSTANTIATE_TEST_SUITE_P(WindowFirstOrNot, SettingsDuringUpgrade, ::testing::Bool(),
                          [](const auto& info) {
                              return info.param ? "SettingsWindowFirst" : "ConnectFirst";
