@@ -96,12 +96,11 @@ void ShowDisconnected() {
     for (QPushButton* b : {w.btnUpload, w.btnOpenEffect, w.btnRequest, w.btnAssign,
                            w.btnSaveParameters, w.btnSetFootswitchMode, w.btnSetTuning})
         b->setEnabled(false);
-    if (TformFXsettings* settings = formFXsettings.built()) settings->SetSettingsEnabled(false);
     // Cleared so that choosing an algorithm later does not enable the settings
     // of a pedal that is no longer there.
     DeviceConnected = false;
     BootloaderConnected = false;
-    UpdateUserFileCommands();
+    ShowWhetherSettingsGoOut();
 }
 
 void DisconnectDevice() {

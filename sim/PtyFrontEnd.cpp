@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 namespace sim {
 
@@ -26,6 +27,21 @@ void PrintPtyUsage(std::FILE* to) {
         "  --verbose             log every write received on standard error\n"
         "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
 }
+
+namespace {
+
+// A whole number in [min, max], the whole text in the given base (0: with a
+// 0x prefix for hex); nothing otherwise.
+std::optional<long long> WholeNumber(const char* text, int base, long long min, long long max) {
+    char* end = nullptr;
+    errno = 0;
+    const long long number = std::strtoll(text, &end, base);
+    if (errno != 0 || end == text || *end != '\0' || number < min || number > max)
+        return std::nullopt;
+    return number;
+}
+
+}  // namespace
 
 bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
     for (int i = 1; i < argc; ++i) {
@@ -54,38 +70,31 @@ bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
         } else if (arg == "--firmware-version") {
             const char* text = value("--firmware-version");
             if (!text) return false;
-            char* end = nullptr;
-            errno = 0;
-            const long version = std::strtol(text, &end, 0);
-            if (errno != 0 || end == text || *end != '\0' || version < 0 || version > 255) {
+            const auto version = WholeNumber(text, 0, 0, 255);
+            if (!version) {
                 std::fprintf(stderr, "quendle-pedal-sim: firmware version must be 0..255, not %s\n",
                              text);
                 return false;
             }
-            options.firmwareVersion = static_cast<int>(version);
+            options.firmwareVersion = static_cast<int>(*version);
         } else if (arg == "--silent") {
             options.silent = true;
         } else if (arg == "--pieces" || arg == "--piece-gap") {
             const char* text = value(arg.c_str());
             if (!text) return false;
-            char* end = nullptr;
-            errno = 0;
-            const long number = std::strtol(text, &end, 10);
-            if (errno != 0 || end == text || *end != '\0' || number < 1 || number > 60000) {
+            const auto number = WholeNumber(text, 10, 1, 60000);
+            if (!number) {
                 std::fprintf(stderr, "quendle-pedal-sim: %s needs a number 1..60000, not %s\n",
                              arg.c_str(), text);
                 return false;
             }
             (arg == "--pieces" ? options.pieceBytes : options.pieceGapMs) =
-                static_cast<int>(number);
+                static_cast<int>(*number);
         } else if (arg == "--corrupt-write") {
             const char* text = value("--corrupt-write");
             if (!text) return false;
-            char* end = nullptr;
-            errno = 0;
-            const unsigned long long address = std::strtoull(text, &end, 0);
-            if (errno != 0 || end == text || *end != '\0' || address < 0x08000000ULL ||
-                address >= 0x08020000ULL) {
+            const auto address = WholeNumber(text, 0, 0x08000000LL, 0x0801FFFFLL);
+            if (!address) {
                 std::fprintf(stderr,
                              "quendle-pedal-sim: --corrupt-write needs a flash address "
                              "0x08000000..0x0801FFFF, not %s\n",
@@ -93,7 +102,7 @@ bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
                 return false;
             }
             options.corrupt = true;
-            options.corruptAddress = static_cast<std::uint32_t>(address);
+            options.corruptAddress = static_cast<std::uint32_t>(*address);
         } else {
             std::fprintf(stderr, "quendle-pedal-sim: unknown option %s\n", arg.c_str());
             return false;

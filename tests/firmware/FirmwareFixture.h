@@ -11,6 +11,10 @@
 #include "tests/firmware/ScriptedBootloaderDriver.h"
 #include "tests/support/EditorFixture.h"
 
+// The box at the end of an upgrade the pedal acknowledged.
+inline const QString kComplete =
+    QStringLiteral("Firmware Upgrade Complete, device will now restart");
+
 class FirmwareFixture : public EditorFixture {
 protected:
     void SetUp() override;

@@ -31,7 +31,6 @@ using Step = ScriptedBootloaderDriver::Step;
 using Answer = ScriptedBootloaderDriver::Answer;
 using Upgrade = FirmwareFixture;
 
-const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
 const QString kRetry = QStringLiteral(
     " Nothing more was sent; the pedal stays in its bootloader, so the upgrade can be started "
     "again.");

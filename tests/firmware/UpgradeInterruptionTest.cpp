@@ -22,7 +22,6 @@ namespace {
 using Step = ScriptedBootloaderDriver::Step;
 using Upgrade = FirmwareFixture;
 
-const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
 const QString kUnplugged = QStringLiteral(
     "The pedal was disconnected (FT_GetQueueStatus - General IO error...). Plug it in again, "
     "then use Scan and Connect.");

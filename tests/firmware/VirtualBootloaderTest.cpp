@@ -19,7 +19,6 @@
 
 namespace {
 
-const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
 const QString kRetry = QStringLiteral(
     " Nothing more was sent; the pedal stays in its bootloader, so the upgrade can be started "
     "again.");
