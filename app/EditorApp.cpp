@@ -117,8 +117,13 @@ void SetWindowIcon() {
     constexpr int kIconSize = 128;
     const auto icon = platform::FindResource(QStringLiteral("APP_ICON.ARGB32"));
     if (!icon || icon->size() != kIconSize * kIconSize * 4) return;
-    const QImage pixels(reinterpret_cast<const uchar*>(icon->constData()), kIconSize, kIconSize,
-                        QImage::Format_ARGB32_Premultiplied);
+    // The pixels are copied: the bytes may be the program's own resource data,
+    // which an image must not keep pointing into (nor into a buffer that goes
+    // at the end of this function).
+    const QImage pixels =
+        QImage(reinterpret_cast<const uchar*>(icon->constData()), kIconSize, kIconSize,
+               QImage::Format_ARGB32_Premultiplied)
+            .copy();
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(pixels)));
 }
 

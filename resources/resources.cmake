@@ -83,26 +83,50 @@ set(_quendle_resources
     "${_quendle_images}/QUENDLE_MK3_0008=QUENDLE_MK3_0008"
     "${_quendle_images}/FIRMWARE_4=FIRMWARE_4"
     "${_quendle_res_dir}/docs/fxinfo_quendle_mk3_0008.html=FXINFO_QUENDLE_MK3_0008.HTML"
-    "${_quendle_res_dir}/icons/quendle-editor.svg=APP_ICON.SVG"
-    "${_quendle_icon_png}=APP_ICON.ARGB32")
+    "${_quendle_res_dir}/icons/quendle-editor.svg=APP_ICON.SVG")
 foreach(_file ${_quendle_glyph_files})
   get_filename_component(_name ${_file} NAME)
   list(APPEND _quendle_resources "${_file}=${_name}")
 endforeach()
+
+# What every start reads: a look and the window icon. They are stored without
+# compression (a look is also stored without its comments), so a start does
+# not unpack them; they add some 120 KiB to the program.
+set(_quendle_looks ${CMAKE_BINARY_DIR}/generated/looks)
+set(_quendle_start_resources "${_quendle_icon_png}=APP_ICON.ARGB32")
 foreach(_look RANGE 7)
-  list(APPEND _quendle_resources "${_quendle_res_dir}/looks/style_${_look}.qss=STYLE_${_look}")
+  set(_packed ${_quendle_looks}/style_${_look}.qss)
+  add_custom_command(
+    OUTPUT ${_packed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_quendle_looks}
+    COMMAND Python3::Interpreter ${_quendle_top_dir}/scripts/pack_look.py
+            ${_quendle_res_dir}/looks/style_${_look}.qss ${_packed}
+    DEPENDS ${_quendle_top_dir}/scripts/pack_look.py ${_quendle_res_dir}/looks/style_${_look}.qss
+    COMMENT "Packing look ${_look}"
+    VERBATIM)
+  set_source_files_properties(${_packed} PROPERTIES GENERATED TRUE)
+  list(APPEND _quendle_start_resources "${_packed}=STYLE_${_look}")
 endforeach()
 
-set(_quendle_resource_files)
-foreach(_entry ${_quendle_resources})
-  string(FIND ${_entry} "=" _eq REVERSE)
-  string(SUBSTRING ${_entry} 0 ${_eq} _file)
-  math(EXPR _eq "${_eq} + 1")
-  string(SUBSTRING ${_entry} ${_eq} -1 _alias)
-  set_source_files_properties(${_file} PROPERTIES QT_RESOURCE_ALIAS ${_alias})
-  list(APPEND _quendle_resource_files ${_file})
-endforeach()
+function(_quendle_resource_files out)
+  set(_files)
+  foreach(_entry ${ARGN})
+    string(FIND ${_entry} "=" _eq REVERSE)
+    string(SUBSTRING ${_entry} 0 ${_eq} _file)
+    math(EXPR _eq "${_eq} + 1")
+    string(SUBSTRING ${_entry} ${_eq} -1 _alias)
+    set_source_files_properties(${_file} PROPERTIES QT_RESOURCE_ALIAS ${_alias})
+    list(APPEND _files ${_file})
+  endforeach()
+  set(${out} ${_files} PARENT_SCOPE)
+endfunction()
 
+_quendle_resource_files(_files ${_quendle_resources})
 qt_add_resources(quendle_core "quendle"
     PREFIX "/quendle"
-    FILES ${_quendle_resource_files})
+    FILES ${_files})
+_quendle_resource_files(_start_files ${_quendle_start_resources})
+qt_add_resources(quendle_core "quendle_start"
+    PREFIX "/quendle"
+    OPTIONS -no-compress
+    FILES ${_start_files})

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
+#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QImage>
@@ -30,6 +31,7 @@
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "platform/Resources.h"
@@ -285,6 +287,51 @@ TEST_P(EachLook, KeepsAListsTextInPlaceWhenARowIsSelectedOrHovered) {
     ASSERT_GE(plain, 0);
     EXPECT_EQ(TextStart(image, list.visualItemRect(list.item(1))), plain) << "selected row";
     EXPECT_EQ(TextStart(image, list.visualItemRect(list.item(2))), plain) << "hovered row";
+}
+
+// The editor carries each look packed (no comments, no spare white space).
+// Packing must leave every word, sign and quoted text where it was, so the
+// stored look draws exactly what the sheet in the sources draws.
+TEST_P(EachLook, IsStoredSayingExactlyWhatItsSourceSays) {
+    QFile file(QStringLiteral(QUENDLE_LOOKS_SOURCE_DIR "/style_%1.qss").arg(GetParam()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    const QString source = QString::fromUtf8(file.readAll());
+    const QString stored = Look(GetParam());
+    EXPECT_FALSE(stored.contains(QStringLiteral("/*")));
+    EXPECT_LT(stored.size(), source.size());
+
+    const auto tokens = [](QString sheet) {
+        sheet.remove(QRegularExpression(QStringLiteral("/\\*.*?\\*/"),
+                                        QRegularExpression::DotMatchesEverythingOption));
+        // A space is a token only where it parts two words (a descendant
+        // selector, or the values of one property).
+        const QRegularExpression token(QStringLiteral(
+            "\"[^\"]*\"|'[^']*'|[^\\s{};:,()\"']+|[{};:,()]|(?<=[\\w#%)])\\s+(?=[\\w#.*(-])"));
+        QStringList list;
+        for (const auto& match : token.globalMatch(sheet)) {
+            const QString text = match.captured();
+            list << (text.trimmed().isEmpty() ? QStringLiteral(" ") : text);
+        }
+        return list;
+    };
+    const QStringList packed = tokens(stored), written = tokens(source);
+    for (qsizetype i = 0; i < std::max(packed.size(), written.size()); ++i) {
+        if (packed.value(i) == written.value(i)) continue;
+        ADD_FAILURE() << "token " << i << ": stored \""
+                      << packed.mid(std::max<qsizetype>(0, i - 3), 6).join(u'|').toStdString()
+                      << "\", written \""
+                      << written.mid(std::max<qsizetype>(0, i - 3), 6).join(u'|').toStdString()
+                      << "\"";
+        break;
+    }
+
+    Gallery fromSource;
+    qApp->setStyleSheet(source);
+    const QImage drawnFromSource = fromSource.Draw();
+    Gallery fromStored;
+    qApp->setStyleSheet(stored);
+    EXPECT_TRUE(fromStored.Draw() == drawnFromSource) << "the stored look draws differently";
+    qApp->setStyleSheet(QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, EachLook, ::testing::Range(0, 8),

@@ -2,6 +2,9 @@
 quendle_add_suite(resources_tests
     ${CMAKE_CURRENT_LIST_DIR}/ResourcesTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LooksTest.cpp)
+# The looks as written, to hold the packed ones the editor carries against.
+target_compile_definitions(resources_tests PRIVATE
+    QUENDLE_LOOKS_SOURCE_DIR="${PROJECT_SOURCE_DIR}/resources/looks")
 
 if(QUENDLE_USES_STANDIN_IMAGES)
   target_compile_definitions(resources_tests PRIVATE QUENDLE_STANDIN_IMAGES=1)
