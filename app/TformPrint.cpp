@@ -148,22 +148,42 @@ void TformPrint::FormCreate() {
     CheckBox1->setChecked(AutoScroll);
     auto unshown = std::move(Unshown());
     Unshown().clear();
-    for (const auto& [line, toEnd] : unshown) AddLine(line, toEnd);
+    // A long session can log a hundred thousand lines before the console is
+    // first opened; they go in as two blocks of text, not one by one, ending
+    // where the lines one by one would have left the view: at the end after
+    // the last line that scrolls there, and kept after any that follow.
+    std::size_t scrolled = 0;
+    for (std::size_t i = 0; i < unshown.size(); ++i)
+        if (unshown[i].second && AutoScroll) scrolled = i + 1;
+    const auto lines = [&unshown](std::size_t from, std::size_t to) {
+        QStringList text;
+        for (std::size_t i = from; i < to; ++i) text << unshown[i].first;
+        return text;
+    };
+    AddLines(lines(0, scrolled), true);
+    AddLines(lines(scrolled, unshown.size()), false);
     FillNotePicker();
 }
 
 void TformPrint::AddLine(const QString& text, bool scrollToEnd) {
+    AddLines(QStringList{text}, scrollToEnd);
+}
+
+void TformPrint::AddLines(const QStringList& lines, bool scrollToEnd) {
+    if (lines.isEmpty()) return;
     QScrollBar* vertical = Memo1->verticalScrollBar();
     QScrollBar* horizontal = Memo1->horizontalScrollBar();
     const int keptVertical = vertical->value();
     const int keptHorizontal = horizontal->value();
     // Added through a cursor of our own: the view's own append makes the next
     // show of a hidden console jump to the text cursor, the end of the last
-    // line, instead of the place chosen here.
+    // line, instead of the place chosen here. The lines are parted by the
+    // paragraph sign, which the cursor never merges with a carriage return
+    // at the end of a line (as it would a line feed).
     QTextCursor end(Memo1->document());
     end.movePosition(QTextCursor::End);
     if (!Memo1->document()->isEmpty()) end.insertBlock();
-    end.insertText(text);
+    end.insertText(lines.join(QChar::ParagraphSeparator));
     if (scrollToEnd && AutoScroll) {
         vertical->setValue(vertical->maximum());
         horizontal->setValue(0);

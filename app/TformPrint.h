@@ -35,6 +35,8 @@ public:
     void FormCreate();
     // Adds one line; scrolls to the end when asked and AutoScroll is on.
     void AddLine(const QString& text, bool scrollToEnd);
+    // Lines added at once, as AddLine adds each.
+    void AddLines(const QStringList& lines, bool scrollToEnd);
     void btnClearClick();
     void btnScrollTopClick();
     void CheckBox1Change();

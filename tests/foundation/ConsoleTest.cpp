@@ -108,6 +108,35 @@ TEST_F(Console, ShowingTheConsoleKeepsTheViewTheLogChose) {
     EXPECT_EQ(horizontal->value(), 0);
 }
 
+// What was logged before the console was first opened goes in all at once;
+// it must read and sit exactly as the lines one by one would have.
+TEST_F(Console, LinesLoggedBeforeTheConsoleIsBuiltReadAsLogged) {
+    StartEditor();
+    ASSERT_EQ(formPrint.built(), nullptr);
+    QStringList logged;
+    for (int i = 0; i < 200; ++i) {
+        logged << QString::number(i);
+        ConsolePrint(logged.constLast());
+    }
+    for (int i = 0; i < 50; ++i) {
+        logged << QStringLiteral("direct %1").arg(i);
+        ConsoleAppend(logged.constLast());
+        // A pedal's answer can end in a carriage return; such a line stays
+        // one line followed by an empty one, as when it was added alone.
+        if (i == 20) {
+            ConsoleAppend(QStringLiteral("received Byte: 7\r"));
+            logged << QStringLiteral("received Byte: 7") << QString();
+        }
+    }
+    formPrint->show();
+    EXPECT_EQ(ConsoleLines(), logged);
+    // The view went down with the lines that scroll, and stayed there for
+    // the direct lines after them, which are below it.
+    QScrollBar* vertical = formPrint->Memo1->verticalScrollBar();
+    EXPECT_GE(vertical->value(), 190);
+    EXPECT_LT(vertical->value(), vertical->maximum());
+}
+
 TEST_F(Console, UpOnAnEmptyLogDoesNothing) {
     StartEditor();
     formPrint->btnScrollTop->click();
