@@ -593,8 +593,8 @@ protected:
             Violation("the footswitch buttons do not show code " + std::to_string(code));
     }
 
-    void Check(const Step& step, const Picture& before, std::size_t sentBefore,
-               int messagesBefore) {
+    void Check(const Step& step, const Picture& before, bool wasConnected,
+               std::size_t sentBefore, int messagesBefore) {
         const Picture now = Picture::OfModel();
         const auto& sent = Pedal().Messages();
         const QStringList boxes = dialogs->messages.mid(messagesBefore);
@@ -670,6 +670,10 @@ protected:
                     Violation("a Request without a whole answer changed the picture");
             }
         }
+        // Without a pedal to take them, the window's controls are off: no
+        // value can change that the pedal would then not have.
+        if (!wasConnected && before.values != now.values)
+            Violation("a value changed while no pedal was connected");
         if (step.valuesStay && before.values != now.values)
             Violation("the step changed a value it must leave alone");
         if (step.pictureStays && !before.SettingsEqual(now))
@@ -708,6 +712,7 @@ protected:
                          [this] { tracked_.clear(); });
         for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !failed_; ++stepNumber_) {
             const Picture before = Picture::OfModel();
+            const bool wasConnected = Connected();
             const std::size_t sentBefore = Pedal().Messages().size();
             const int messagesBefore = static_cast<int>(dialogs->messages.size());
             duringRan_ = false;
@@ -725,7 +730,7 @@ protected:
             recent_.push_back(std::to_string(stepNumber_) + ": " + step.what);
             if (recent_.size() > 15) recent_.pop_front();
             stepConsole_ = NewConsoleLines();
-            Check(step, before, sentBefore, messagesBefore);
+            Check(step, before, wasConnected, sentBefore, messagesBefore);
         }
     }
 

@@ -538,6 +538,33 @@ TEST_F(PlayerFiles, UndoAndRedoPutValuesBackWithTheirWritesAndARequestClearsThem
     EXPECT_FALSE(redo->isEnabled());
 }
 
+// Taken back with no pedal to take it, a step would change the picture alone.
+TEST_F(PlayerFiles, UndoAndRedoWaitForAPedalThatTakesSettings) {
+    StartReady();
+    const std::uint32_t pitch = Model().Value(SlotHarmonicPitch);
+    formFXsettings->cmbVariableWavePitch->setCurrentIndex(7);
+    const std::uint32_t chosen = Model().Value(SlotHarmonicPitch);
+    ASSERT_NE(chosen, pitch);
+    QAction* undo = EditHistory::Instance().UndoAction();
+    ASSERT_TRUE(undo->isEnabled());
+
+    formMain->menuDisconnect->trigger();
+    EXPECT_FALSE(undo->isEnabled());
+    undo->trigger();
+    QTest::keyClick(formFXsettings, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Model().Value(SlotHarmonicPitch), chosen);
+    EXPECT_EQ(formFXsettings->cmbVariableWavePitch->currentIndex(), 7);
+
+    // Connected again, the step goes back to the pedal as well.
+    ConnectThroughMenu();
+    ASSERT_TRUE(undo->isEnabled());
+    Pedal().ClearMessages();
+    undo->trigger();
+    EXPECT_EQ(Model().Value(SlotHarmonicPitch), pitch);
+    EXPECT_EQ(Pedal().Messages(), std::vector<sim::Bytes>{WriteOf(SlotHarmonicPitch, pitch)});
+    EXPECT_TRUE(EditHistory::Instance().RedoAction()->isEnabled());
+}
+
 TEST_F(PlayerFiles, ALoadedPresetIsUndoneInOneStep) {
     StartReady();
     const auto before = ModelValues();
