@@ -3,6 +3,16 @@
 // against the virtual pedal: the editor's picture of the pedal's settings
 // must never drift from what the pedal holds.
 //
+// The steps: Connect, Request (its answer whole, in pieces, late, missing,
+// with a garbage tail, cut short, with a line that is not a value, or the
+// pedal unplugged while it comes; a click or a Disconnect while the editor
+// waits), the two knobs by keys, drag and typed value, the tracking boxes,
+// the pitch, assignment and tuning lists and footswitch buttons, Save
+// Parameters, Assign, Set Footswitch Mode, Set Tuning, presets from the
+// list, Undo and Redo, Back Up and Restore Pedal, the settings window opened
+// and closed, Disconnect, unplug and plug back in; a write the driver
+// refuses now and then. Question boxes are answered Yes, now and then No.
+//
 // Each run is fixed by its seed. A failure names the seed, the step and the
 // steps before it; the same seed replays the same run. Timing decides a few
 // outcomes (a reply in pieces that the machine is too slow to collect), so
@@ -10,11 +20,11 @@
 // failed or not), never what the generator hoped for.
 //
 // What the editor knowingly does not track, and so is not checked:
-// - After Disconnect or an unplug the windows keep the last picture; after
-//   the next Connect it is only a guess until a Request reads the pedal (an
-//   undo made while disconnected changes the picture but reaches no pedal).
-//   So the live check covers only the values written or read since the
-//   latest Connect.
+// - After Disconnect or an unplug the windows keep the last picture, and
+//   after the next Connect it stands unread until a Request (the pedal may
+//   have been changed meanwhile, or have been another pedal). So the live
+//   check covers only the values written or read since the latest Connect;
+//   that nothing changes the picture while no pedal is connected is checked.
 // - Footswitch behaviour, assignments and tuning are chosen in the window and
 //   go to the pedal only with their buttons: until then they differ by
 //   design, and are compared with the pedal after a whole Request and after
@@ -329,6 +339,26 @@ protected:
         QTest::keyClick(list, Qt::Key_Return);
     }
 
+    // A backup of what the editor shows, or a restore of the last one (which
+    // reads the pedal back at its end).
+    void BackUpOrRestore(Step& step) {
+        const QString path = documents.filePath("VORKEL/Quendle MK3/backup.json");
+        if (!QFile::exists(path) || Chance(40)) {
+            step.what = "Back Up Pedal";
+            step.pictureStays = step.valuesStay = true;
+            if (!formMain->menuBackUpPedal->isEnabled()) return;
+            dialogs->fileNames.push_back(path);
+            formMain->menuBackUpPedal->trigger();
+            return;
+        }
+        step.what = "Restore Pedal";
+        if (!formMain->menuRestorePedal->isEnabled()) return;
+        AnswerNextQuestion(step);
+        MaybeFailNextWrite(step);
+        dialogs->fileNames.push_back(path);
+        formMain->menuRestorePedal->trigger();
+    }
+
     void UndoOrRedo(Step& step) {
         const bool undo = Chance(60);
         QAction* action =
@@ -487,8 +517,10 @@ protected:
             Press(b, step);
         } else if (roll < 71 && w) {
             LoadPresetFromList(step);
-        } else if (roll < 79 && w) {
+        } else if (roll < 77 && w) {
             UndoOrRedo(step);
+        } else if (roll < 79) {
+            BackUpOrRestore(step);
         } else if (roll < 85) {
             step.pictureStays = true;
             if (w && Chance(40)) {
@@ -593,8 +625,8 @@ protected:
             Violation("the footswitch buttons do not show code " + std::to_string(code));
     }
 
-    void Check(const Step& step, const Picture& before, bool wasConnected,
-               std::size_t sentBefore, int messagesBefore) {
+    void Check(const Step& step, const Picture& before, bool wasConnected, std::size_t sentBefore,
+               int messagesBefore) {
         const Picture now = Picture::OfModel();
         const auto& sent = Pedal().Messages();
         const QStringList boxes = dialogs->messages.mid(messagesBefore);
@@ -724,6 +756,7 @@ protected:
             during_.stop();
             driver->ForgetFailures();
             dialogs->answers.clear();
+            dialogs->fileNames.clear();
             if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
             for (const QString& box : dialogs->messages.mid(messagesBefore))
                 step.what += " <" + box.left(60).toStdString() + ">";
