@@ -1,6 +1,7 @@
 #include "device/PedalLink.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QScopeGuard>
@@ -115,6 +116,7 @@ int& PedalLink::TimeoutCapMs() {
 void PedalLink::Reset() {
     open_ = false;
     unsettled_ = false;
+    settleAfterMs_ = 0;
     busy_ = false;
     cancelled_ = false;
     busyWith_.clear();
@@ -141,6 +143,15 @@ FT_STATUS PedalLink::Close() {
     open_ = false;
     held_.clear();
     ++generation_;
+    // The pedal does not know the editor let go: an answer it was sending
+    // goes on coming, and one not begun yet may begin as long as the exchange
+    // would have waited for it. The next connection's first exchange waits
+    // that out.
+    if (busy_) {
+        unsettled_ = true;
+        quietSince_.restart();
+        settleAfterMs_ = answerDue_.remainingTime();
+    }
     if (loop_) loop_->quit();
     emit closed(QString());
     return status;
@@ -265,14 +276,14 @@ void PedalLink::Sleep(int ms) {
 }
 
 void PedalLink::Settle(const std::function<bool()>& stillOpen) {
-    unsettled_ = false;
     // As long as the link waited for that answer to go on; a pedal that never
     // falls quiet is not waited for longer than twice that, and what it keeps
     // sending is judged as the answer.
     const int quietMs = Capped(kAnswerTimeoutMs);
+    const qint64 boundMs = 2 * quietMs + settleAfterMs_;
     QElapsedTimer settling;
     settling.start();
-    while (stillOpen() && !cancelled_ && settling.elapsed() < 2 * quietMs) {
+    while (stillOpen() && !cancelled_ && settling.elapsed() < boundMs) {
         std::uint32_t waiting = 0;
         if (Failed(QStringLiteral("FT_GetQueueStatus"),
                    ftd::Driver().GetQueueStatus(DeviceHandle, waiting)))
@@ -281,11 +292,22 @@ void PedalLink::Settle(const std::function<bool()>& stillOpen) {
             ConsolePrint(QStringLiteral("dropped %1 late bytes of an earlier answer").arg(waiting));
             DropReceived();
             quietSince_.restart();
+            settleAfterMs_ = 0;
             continue;
         }
-        const qint64 left = quietMs - quietSince_.elapsed();
-        if (left <= 0) return;
+        const qint64 left = quietMs + settleAfterMs_ - quietSince_.elapsed();
+        if (left <= 0) {
+            unsettled_ = false;
+            settleAfterMs_ = 0;
+            return;
+        }
         Sleep(static_cast<int>(left));
+    }
+    // Only a wait that ran its course settles the pedal: one a Disconnect cut
+    // short leaves the rest still to come for the next connection's exchange.
+    if (stillOpen() && !cancelled_) {
+        unsettled_ = false;
+        settleAfterMs_ = 0;
     }
 }
 
@@ -332,6 +354,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         QElapsedTimer quiet;
         quiet.start();
         int limit = Capped(exchange.firstByteTimeoutMs);
+        answerDue_.setRemainingTime(limit);
         result.status = Status::NoAnswer;
         for (;;) {
             if (cancelled_) {
@@ -367,6 +390,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
                                     static_cast<int>(got));
                     quiet.restart();
                     limit = Capped(exchange.inactivityTimeoutMs);
+                    answerDue_.setRemainingTime(limit);
                 }
                 const qsizetype before = received.size();
                 const AnswerProgress progress = CheckAnswer(exchange.answer, received);
@@ -392,6 +416,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         result.status = stillOpen() ? Status::WriteFailed : Status::Closed;
     }
 
+    answerDue_ = QDeadlineTimer();
     // A late or overlong rest of this answer must not become the next one's:
     // what has come is dropped now, and what may still come before the next
     // exchange starts.
@@ -400,6 +425,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         result.status == Status::TooLong) {
         unsettled_ = true;
         quietSince_.restart();
+        settleAfterMs_ = 0;
     }
     switch (result.status) {
         case Status::NoAnswer:

@@ -18,6 +18,7 @@
 // opens a window itself.
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -102,8 +103,10 @@ public:
     // Opens the device with this serial number through the driver wrappers
     // (whose error box reports a failure) and applies the link settings.
     ftd::FT_STATUS Open(const QString& serialNumber);
-    // Disconnect: ends a running exchange and closes the device. A driver
-    // error of the close is shown and the link stays open.
+    // Disconnect: ends a running exchange and closes the device; the rest of
+    // that exchange's answer is waited out before the next connection's
+    // first exchange. A driver error of the close is shown and the link stays
+    // open.
     ftd::FT_STATUS Close();
 
     // True (and says so by refused()) while an exchange waits: operations
@@ -182,10 +185,16 @@ private:
     // Bumped by every close, so a wait knows its device went away.
     unsigned generation_ = 0;
     QEventLoop* loop_ = nullptr;
-    // An answer was given up on or overran: its rest may still come. Quiet
-    // counts from the end of that exchange or the last byte dropped since.
+    // An answer was given up on, overran or was left by a Disconnect: its rest
+    // may still come, also after the next Open. Quiet counts from the end of
+    // that exchange or the last byte dropped since.
     bool unsettled_ = false;
     QElapsedTimer quietSince_;
+    // Quiet counts only from this long after quietSince_: a Disconnect came
+    // before the pedal began its answer, which it may still begin until then.
+    qint64 settleAfterMs_ = 0;
+    // While an exchange reads its answer: when it would give up waiting.
+    QDeadlineTimer answerDue_;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> held_;
 };
 

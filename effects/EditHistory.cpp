@@ -70,6 +70,20 @@ EditHistory::EditHistory() {
     redo_ = stack_.createRedoAction(this, QStringLiteral("&Redo"));
     redo_->setObjectName(QStringLiteral("menuRedo"));
     redo_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    // Connected after the actions' own, so these have the last word.
+    connect(&stack_, &QUndoStack::canUndoChanged, this, &EditHistory::ShowActions);
+    connect(&stack_, &QUndoStack::canRedoChanged, this, &EditHistory::ShowActions);
+    ShowActions();
+}
+
+void EditHistory::SetLive(bool live) {
+    live_ = live;
+    ShowActions();
+}
+
+void EditHistory::ShowActions() {
+    undo_->setEnabled(live_ && stack_.canUndo());
+    redo_->setEnabled(live_ && stack_.canRedo());
 }
 
 void EditHistory::Edit(int slot, std::uint32_t value) {

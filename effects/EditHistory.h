@@ -28,6 +28,10 @@ public:
     // and the result is false.
     bool EditAll(const QString& name, const std::vector<std::pair<int, std::uint32_t>>& values);
     void Clear();
+    // Whether the pedal takes settings now. While it does not, Undo and Redo
+    // are off, as the window's controls are: a step taken back then would
+    // change the picture and never reach the pedal.
+    void SetLive(bool live);
 
     QUndoStack& Stack() { return stack_; }
     // Ctrl+Z and Ctrl+Shift+Z; shared by the main window's Edit menu and the
@@ -37,7 +41,9 @@ public:
 
 private:
     EditHistory();
+    void ShowActions();
     QUndoStack stack_;
+    bool live_ = false;
     QAction* undo_;
     QAction* redo_;
 };

@@ -282,6 +282,11 @@ int ValueToDialAngle(std::uint32_t value, std::uint32_t scale) {
     return -45;
 }
 
+bool ParameterHasAddress(int slot) {
+    return slot >= 0 && slot < ParameterSlotCount &&
+           kWordOfSlot[static_cast<std::size_t>(slot)] >= 0;
+}
+
 void ReadParameterAddresses(const QString& line) {
     if (line.size() < AddressTableLength)
         throw platform::EditorError(

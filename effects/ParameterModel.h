@@ -181,3 +181,6 @@ void ReadParameterAddresses(const QString& line);
 // built. Until then the parameters carry placeholder addresses (0, 0xFFFF)
 // that must not be written to.
 bool ParameterAddressesRead();
+// Whether the address table gives the slot's parameter an address. "Range"
+// has none: the pedal sets it itself, and the editor never writes it.
+bool ParameterHasAddress(int slot);

@@ -36,6 +36,9 @@ std::uint32_t PedalModel::Value(int slot) const {
 }
 
 bool PedalModel::SetValue(int slot, std::uint32_t value, bool send) {
+    // Its address is a placeholder: a write would change whatever the pedal
+    // keeps there, and the knob would show a value the pedal does not play.
+    if (send && !ParameterHasAddress(slot)) return false;
     const ParameterRef parameter = ParameterAt(slot);
     holdsValues_ = true;
     const std::uint32_t before = parameter.value();

@@ -36,7 +36,8 @@ public:
     std::uint32_t Value(int slot) const;
     // Sets a value; with send, also writes it to the pedal live (held while
     // an exchange runs), even when the model held it already. A write that
-    // fails leaves the value as it was (the pedal still has it) and gives false.
+    // fails leaves the value as it was (the pedal still has it) and gives false;
+    // so does a value to send for a parameter with no address (Range).
     bool SetValue(int slot, std::uint32_t value, bool send);
 
     // The entry each control's assignment list shows: 0 is "Not Assigned".

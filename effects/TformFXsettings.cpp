@@ -491,6 +491,7 @@ void TformFXsettings::ShowForSelectedAlgorithm() {
 }
 
 void TformFXsettings::SetSettingsEnabled(bool enabled) {
+    EditHistory::Instance().SetLive(enabled);
     for (QWidget* w : controls_) w->setEnabled(enabled);
     for (QWidget* w : controls_) {
         auto* list = qobject_cast<QComboBox*>(w);

@@ -139,8 +139,11 @@ bool SendBackup(const PedalBackup& backup) {
     if (!SendStep(BuildAssignMessage(), kStorePauseMs)) return false;
     if (!SendStep(BuildFootswitchMessage(), kStorePauseMs)) return false;
     if (!SendStep(msg::Tuning(backup.tuning), kStorePauseMs)) return false;
+    // A parameter without an address (Range) is the pedal's own: the
+    // read-back's comparison says whether it matches the backup.
     for (int s = 0; s < ParameterSlotCount; ++s)
-        if (!model.SetValue(s, backup.values[static_cast<std::size_t>(s)], true)) {
+        if (ParameterHasAddress(s) &&
+            !model.SetValue(s, backup.values[static_cast<std::size_t>(s)], true)) {
             platform::ShowMessage(kRestoreStopped);
             return false;
         }

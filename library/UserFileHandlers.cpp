@@ -40,13 +40,19 @@ void LoadPresetFile(const QString& path) {
 
     // A parameter a control button holds is the button's: the preset leaves it.
     std::vector<std::pair<int, std::uint32_t>> changes;
-    QStringList skipped;
+    QStringList skipped, pedalsOwn;
     for (std::size_t k = 0; k < PresetFieldCount; ++k) {
         const int slot = static_cast<int>(k);
         const std::uint32_t value = (*reading.values)[k];
         const ParameterRef parameter = ParameterAt(slot);
         if (parameter.assignable() && parameter.assignable()->is_assigned) {
             if (value != parameter.value()) skipped << parameter.name();
+            continue;
+        }
+        // The pedal takes no value for it from the editor; the knob keeps
+        // showing the pedal's own.
+        if (!ParameterHasAddress(slot)) {
+            if (value != parameter.value()) pedalsOwn << parameter.name();
             continue;
         }
         if (value != parameter.value()) changes.emplace_back(slot, value);
@@ -64,6 +70,9 @@ void LoadPresetFile(const QString& path) {
     if (!skipped.isEmpty())
         message += QStringLiteral("\nNot changed, as a control button holds them: ") +
                    skipped.join(QStringLiteral(", "));
+    if (!pedalsOwn.isEmpty())
+        message += QStringLiteral("\nNot changed, as the pedal sets them itself: ") +
+                   pedalsOwn.join(QStringLiteral(", "));
     platform::ShowMessage(message);
 }
 

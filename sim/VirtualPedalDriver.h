@@ -34,6 +34,9 @@ public:
     // Makes the next call of the named driver operation ("Write", "Read",
     // "GetQueueStatus", "Purge", "Open", "Close", "List") fail with status.
     void FailNext(const std::string& operation, ftd::FT_STATUS status);
+    // Drops the failures FailNext armed that no call has used yet, so one
+    // meant for a step that wrote nothing does not hit a later one.
+    void ForgetFailures() { failNext_.clear(); }
     // Whether a handle to the device at index is open.
     bool IsOpen(std::size_t index = 0) const;
     // Every call made, by operation name, in order (for tests that check the

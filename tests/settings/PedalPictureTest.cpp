@@ -263,6 +263,72 @@ INSTANTIATE_TEST_SUITE_P(
                    true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A Disconnect does not stop the pedal: what it was still sending arrives
+// after the next Connect, and must not be taken for the next answer.
+struct DisconnectMidExchange {
+    const char* name;
+    enum When {
+        // An earlier answer was given up on; the link waits for its rest.
+        WhileWaitingForQuiet,
+        // The answer comes in pieces, 30 ms apart.
+        WhileTheAnswerComes,
+        // The pedal is slow to begin its answer.
+        BeforeTheAnswerBegins,
+    } when;
+};
+
+std::ostream& operator<<(std::ostream& os, const DisconnectMidExchange& c) {
+    return os << c.name;
+}
+
+class DisconnectDuringAnExchange : public PedalPicture,
+                                   public ::testing::WithParamInterface<DisconnectMidExchange> {};
+
+TEST_P(DisconnectDuringAnExchange, LeavesNothingOfTheOldAnswerForTheNextConnection) {
+    StartReady();
+    GivePedalSettings(Pedal(), 0x00300000);
+    auto& fault = Pedal().NextReplyFault();
+    switch (GetParam().when) {
+        case DisconnectMidExchange::WhileWaitingForQuiet:
+            // Sixteen values, then a pause longer than the link waits.
+            fault.splitAfter = {60};
+            fault.splitGapMs = 450;
+            ClickRequest();
+            ASSERT_EQ(dialogs->messages.size(), 1);
+            break;
+        case DisconnectMidExchange::WhileTheAnswerComes:
+            fault.splitAfter = Every(40, 330);
+            fault.splitGapMs = 30;
+            break;
+        case DisconnectMidExchange::BeforeTheAnswerBegins:
+            fault.delayMs = 250;
+            break;
+    }
+    During(40, [] { formMain->menuDisconnect->trigger(); });
+    ClickRequest();
+    ASSERT_FALSE(DeviceConnected);
+    // What the player changes on the pedal itself before connecting again.
+    GivePedalSettings(Pedal(), 0x00500000);
+    Pedal().SetFootswitchMode(1);
+    dialogs->messages.clear();
+
+    ConnectThroughMenu();
+    ClickRequest();
+
+    EXPECT_TRUE(dialogs->messages.isEmpty()) << dialogs->messages.join("|").toStdString();
+    EXPECT_EQ(ModelValues(), PedalValues());
+    EXPECT_EQ(Model().FootswitchCode(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DisconnectDuringAnExchange,
+    ::testing::Values(
+        DisconnectMidExchange{"WhileWaitingForQuiet", DisconnectMidExchange::WhileWaitingForQuiet},
+        DisconnectMidExchange{"WhileTheAnswerComes", DisconnectMidExchange::WhileTheAnswerComes},
+        DisconnectMidExchange{"BeforeTheAnswerBegins",
+                              DisconnectMidExchange::BeforeTheAnswerBegins}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PedalPicture, PlainDisconnectAlsoDisablesSetTuning) {
     StartReady();
     ASSERT_TRUE(formMain->btnSetTuning->isEnabled());

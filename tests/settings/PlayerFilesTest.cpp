@@ -11,6 +11,7 @@
 
 #include "device/Communication.h"
 #include "effects/EditHistory.h"
+#include "effects/KnobText.h"
 #include "effects/PedalModel.h"
 #include "library/PedalBackup.h"
 #include "library/PresetFile.h"
@@ -211,6 +212,50 @@ TEST_F(PlayerFiles, APresetLeavesAParameterAControlButtonHoldsAndSaysSo) {
     EXPECT_TRUE(
         dialogs->messages[0].endsWith("Not changed, as a control button holds them: Input Level"))
         << dialogs->messages[0].toStdString();
+}
+
+// Range has no address of its own: the pedal sets it, and a write to the
+// placeholder address would change whatever the pedal keeps there.
+TEST_F(PlayerFiles, NeitherAPresetNorARestoreWritesRange) {
+    StartReady();
+    Pedal().SetSlotValue(SlotRange, 7);
+    ClickRequest();
+    const QString backup = ProductDir() + "/range.json";
+    dialogs->fileNames.push_back(backup);
+    formMain->menuBackUpPedal->trigger();
+
+    PresetValues values{};
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    values[SlotRange] = 15;
+    values[SlotDry] = Model().Value(SlotDry) ^ 0x00100000;
+    ASSERT_TRUE(QDir().mkpath(PresetDir()));
+    WriteFile(PresetDir() + "/p.txt", PresetFileBytes(PresetText(values)));
+    Pedal().ClearMessages();
+    dialogs->messages.clear();
+
+    LoadThroughMenu(PresetDir() + "/p.txt");
+
+    EXPECT_EQ(Pedal().Messages(), std::vector<sim::Bytes>{WriteOf(SlotDry, values[SlotDry])});
+    EXPECT_EQ(Model().Value(SlotRange), 7u);
+    EXPECT_EQ(formFXsettings->dialRange->valueText(), KnobValueText(7, RangeKnob));
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"File loaded successfully: " + PresetDir() +
+                          "/p.txt\nNot changed, as the pedal sets them itself: Range"});
+
+    // The pedal's Range moved on; a restore sends every other value and
+    // says the pedal's Range is not the backup's.
+    Pedal().SetSlotValue(SlotRange, 9);
+    ClickRequest();
+    Pedal().ClearMessages();
+    dialogs->messages.clear();
+    Restore(backup);
+    for (const sim::Bytes& m : Pedal().Messages())
+        if (m.front() == 0x01) EXPECT_NE(m[1] * 256 + m[2], 0) << "a write to address 0";
+    EXPECT_EQ(Pedal().SlotValue(SlotDry), Model().Value(SlotDry));
+    EXPECT_EQ(Model().Value(SlotRange), 9u);
+    ASSERT_EQ(dialogs->messages.size(), 1);
+    EXPECT_TRUE(dialogs->messages[0].startsWith("The pedal does not hold the settings of"));
+    EXPECT_TRUE(dialogs->messages[0].contains("Range")) << dialogs->messages[0].toStdString();
 }
 
 TEST_F(PlayerFiles, AFileThatIsNotAPresetChangesNothingAndSaysWhy) {
@@ -491,6 +536,33 @@ TEST_F(PlayerFiles, UndoAndRedoPutValuesBackWithTheirWritesAndARequestClearsThem
     ClickRequest();
     EXPECT_FALSE(undo->isEnabled());
     EXPECT_FALSE(redo->isEnabled());
+}
+
+// Taken back with no pedal to take it, a step would change the picture alone.
+TEST_F(PlayerFiles, UndoAndRedoWaitForAPedalThatTakesSettings) {
+    StartReady();
+    const std::uint32_t pitch = Model().Value(SlotHarmonicPitch);
+    formFXsettings->cmbVariableWavePitch->setCurrentIndex(7);
+    const std::uint32_t chosen = Model().Value(SlotHarmonicPitch);
+    ASSERT_NE(chosen, pitch);
+    QAction* undo = EditHistory::Instance().UndoAction();
+    ASSERT_TRUE(undo->isEnabled());
+
+    formMain->menuDisconnect->trigger();
+    EXPECT_FALSE(undo->isEnabled());
+    undo->trigger();
+    QTest::keyClick(formFXsettings, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Model().Value(SlotHarmonicPitch), chosen);
+    EXPECT_EQ(formFXsettings->cmbVariableWavePitch->currentIndex(), 7);
+
+    // Connected again, the step goes back to the pedal as well.
+    ConnectThroughMenu();
+    ASSERT_TRUE(undo->isEnabled());
+    Pedal().ClearMessages();
+    undo->trigger();
+    EXPECT_EQ(Model().Value(SlotHarmonicPitch), pitch);
+    EXPECT_EQ(Pedal().Messages(), std::vector<sim::Bytes>{WriteOf(SlotHarmonicPitch, pitch)});
+    EXPECT_TRUE(EditHistory::Instance().RedoAction()->isEnabled());
 }
 
 TEST_F(PlayerFiles, ALoadedPresetIsUndoneInOneStep) {
