@@ -204,6 +204,7 @@ struct Step {
     bool unpluggedDuring = false;  // the pedal program was killed during the step
     bool connectTried = false;     // Connect clicked with the pedal program running
     bool disconnectClicked = false;
+    bool silent = false;  // the pedal did not answer this step's Request
     std::set<int> movedDuringWait;
 };
 
@@ -353,7 +354,7 @@ protected:
         switch (Pick(8)) {
             case 0:
                 Set("silent on");
-                silentForStep_ = true;
+                silentForStep_ = step.silent = true;
                 step.what += " [silent]";
                 break;
             case 1: {
@@ -474,9 +475,11 @@ protected:
     }
 
     void ChangeDelivery(Step& step) {
-        static const char* const modes[] = {"pieces 0 0", "pieces 1 0", "pieces 8 30",
-                                            "pieces 64 30"};
-        const char* mode = modes[Pick(4)];
+        // Whole; byte by byte, each as soon as the one before was read; in
+        // pieces of 3, 8 and 64 bytes 10 to 30 ms apart.
+        static const char* const modes[] = {"pieces 0 0", "pieces 1 0", "pieces 3 10",
+                                            "pieces 8 30", "pieces 64 30"};
+        const char* mode = modes[Pick(5)];
         step.what = std::string("the bridge: ") + mode;
         Set(mode);
     }
@@ -521,6 +524,9 @@ protected:
                                             formMain->btnSetFootswitchMode, formMain->btnSetTuning};
             Press(buttons[Pick(4)], step);
         } else if (roll < 73) {
+            if (Chance(30))
+                WhileWaiting(
+                    MidWaitMs() + 400, [this] { Unplug(); }, "unplug");
             Press(formMain->btnUpload, step);
         } else if (roll < 78) {
             if (w && Chance(40)) {
@@ -642,6 +648,9 @@ protected:
             Violation("a Request to an unplugged pedal did not report it");
         if (duringRan_ && duringWhat_ == "unplug" && reports != 1)
             Violation("an unplug while the editor waited was not reported once");
+        if (step.silent && !duringRan_ && connected &&
+            boxes != QStringList{QStringLiteral("The pedal did not answer.")})
+            Violation("a Request to a silent pedal ended with " + boxes.join('|').toStdString());
         if (step.connectTried && !connected)
             Violation("Connect to a running pedal failed: " + boxes.join('|').toStdString());
 
