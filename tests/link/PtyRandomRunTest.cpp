@@ -233,6 +233,7 @@ protected:
         const QString path =
             LaunchPedalSim({"--link", link_, "--commands", "--firmware-version", "12"});
         if (log_) log_->written = 0;
+        delivery_ = "pieces 0 0";
         return !path.isEmpty();
     }
     void Unplug() {
@@ -351,7 +352,7 @@ protected:
             return;
         }
         step.request = true;
-        switch (Pick(8)) {
+        switch (Pick(9)) {
             case 0:
                 Set("silent on");
                 silentForStep_ = step.silent = true;
@@ -372,6 +373,13 @@ protected:
                 WhileWaiting(
                     MidWaitMs(), [] { formMain->menuDisconnect->trigger(); }, "Disconnect");
                 step.what += " [Disconnect mid-wait]";
+                break;
+            case 5:
+                // The editor gives up after the first piece; the rest comes
+                // while the player goes on.
+                Set("pieces 100 " + QByteArray::number(kTimeoutCapMs + 200));
+                restoreDelivery_ = true;
+                step.what += " [late: pieces far apart]";
                 break;
             case 4:
                 if (TformFXsettings* w = Window()) {
@@ -479,9 +487,9 @@ protected:
         // pieces of 3, 8 and 64 bytes 10 to 30 ms apart.
         static const char* const modes[] = {"pieces 0 0", "pieces 1 0", "pieces 3 10",
                                             "pieces 8 30", "pieces 64 30"};
-        const char* mode = modes[Pick(5)];
-        step.what = std::string("the bridge: ") + mode;
-        Set(mode);
+        delivery_ = modes[Pick(5)];
+        step.what = "the bridge: " + delivery_.toStdString();
+        Set(delivery_);
     }
 
     void Connect(Step& step) {
@@ -624,6 +632,11 @@ protected:
             }
         }
 
+        // Values the player moved while the answer was on its way are theirs.
+        std::vector<std::uint32_t> expected = before;
+        for (int s : step.movedDuringWait)
+            expected[static_cast<std::size_t>(s)] = now[static_cast<std::size_t>(s)];
+
         // The unplug: said at most once, and then no connection is shown.
         const int reports =
             static_cast<int>(std::count_if(boxes.begin(), boxes.end(), [](const QString& b) {
@@ -648,16 +661,15 @@ protected:
             Violation("a Request to an unplugged pedal did not report it");
         if (duringRan_ && duringWhat_ == "unplug" && reports != 1)
             Violation("an unplug while the editor waited was not reported once");
+        // A knob, box or list whose write found the pedal gone keeps what
+        // the pedal still has.
+        if (reports > 0 && !step.request && expected != now)
+            Violation("an edit whose write found the pedal unplugged was kept");
         if (step.silent && !duringRan_ && connected &&
             boxes != QStringList{QStringLiteral("The pedal did not answer.")})
             Violation("a Request to a silent pedal ended with " + boxes.join('|').toStdString());
         if (step.connectTried && !connected)
             Violation("Connect to a running pedal failed: " + boxes.join('|').toStdString());
-
-        // Values the player moved while the answer was on its way are theirs.
-        std::vector<std::uint32_t> expected = before;
-        for (int s : step.movedDuringWait)
-            expected[static_cast<std::size_t>(s)] = now[static_cast<std::size_t>(s)];
 
         std::optional<PedalState> pedal;
         const bool idle = connected && !PedalLink::Instance().IsBusy();
@@ -736,7 +748,7 @@ protected:
             unreportedBefore_ = unreported_;
             const bool runningBefore = PedalRunning();
             duringRan_ = false;
-            silentForStep_ = false;
+            silentForStep_ = restoreDelivery_ = false;
             watchdog.Step("seed " + std::to_string(GetParam()) + ", step " +
                           std::to_string(stepNumber_));
 
@@ -745,6 +757,7 @@ protected:
             during_.stop();
             dialogs->answers.clear();
             if (silentForStep_) Set("silent off");
+            if (restoreDelivery_) Set(delivery_);
             step.unpluggedDuring = runningBefore && !PedalRunning();
             if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
             for (const QString& box : dialogs->messages.mid(messagesBefore))
@@ -765,6 +778,10 @@ protected:
     bool duringRan_ = false;
     std::string duringWhat_;
     bool silentForStep_ = false;
+    // How the bridge hands answers over until the next change, and whether
+    // this step changed it for one answer.
+    QByteArray delivery_ = "pieces 0 0";
+    bool restoreDelivery_ = false;
     // The pedal program was killed while the editor had it open, and the
     // editor has not said so yet.
     bool unreported_ = false;
