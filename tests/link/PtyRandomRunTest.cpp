@@ -566,6 +566,8 @@ protected:
         os << "seed " << GetParam() << ", step " << stepNumber_ << ": " << what
            << "\nrecent steps (oldest first):";
         for (const std::string& s : recent_) os << "\n  " << s;
+        os << "\nthe debug console during the last step:";
+        for (const QString& line : stepConsole_.mid(0, 60)) os << "\n  " << line.toStdString();
         ADD_FAILURE() << os.str();
         failed_ = true;
     }
@@ -764,6 +766,7 @@ protected:
                 step.what += " <" + box.left(60).toStdString() + ">";
             recent_.push_back(std::to_string(stepNumber_) + ": " + step.what);
             if (recent_.size() > 15) recent_.pop_front();
+            stepConsole_ = NewConsoleLines();
             Check(step, before, entriesBefore, wasConnected, writesBefore, messagesBefore);
         }
     }
@@ -791,6 +794,7 @@ protected:
     int stepNumber_ = 0;
     bool failed_ = false;
     std::deque<std::string> recent_;
+    QStringList stepConsole_;
 };
 
 TEST_P(PtyRandomRun, PictureStaysTrueOverTheSerialPath) {
