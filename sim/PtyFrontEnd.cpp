@@ -27,7 +27,8 @@ void PrintPtyUsage(std::FILE* to) {
         "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
         "  --verbose             log every write received on standard error\n"
         "  --commands            take commands on standard input, one a line, each answered\n"
-        "                        by one line: state, pieces N GAP, silent on|off, cut N\n"
+        "                        by one line: state, pieces N GAP, split N GAP, silent on|off,\n"
+        "                        cut N\n"
         "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
 }
 
@@ -183,6 +184,14 @@ std::string PtyFrontEnd::Command(const std::string& line) {
     }
     if (name == "silent" && words.size() == 2 && (words[1] == "on" || words[1] == "off")) {
         pedal_.SetSilent(words[1] == "on");
+        return "ok";
+    }
+    if (name == "split" && words.size() == 3) {
+        const auto bytes = number(1, 60000), gap = number(2, 60000);
+        if (!bytes || !gap || *bytes == 0) return "error split needs two numbers 1..60000";
+        ReplyFault& fault = pedal_.NextReplyFault();
+        fault.splitAfter = {static_cast<std::size_t>(*bytes)};
+        fault.splitGapMs = *gap;
         return "ok";
     }
     if (name == "cut" && words.size() == 2) {

@@ -59,6 +59,7 @@ public:
     //                    HEX30 values V0 ... V14" (hex): what the pedal holds
     //                    and how many bytes it has read from the terminal
     //   pieces N GAP     every answer in pieces of N bytes GAP ms apart (N 0: whole)
+    //   split N GAP      the next answer in two: its first N bytes, the rest GAP ms later
     //   silent on|off    carry out requests without answering them, or answer again
     //   cut N            the next answer only its first N bytes
     // Anything else answers "error ...", a change "ok".

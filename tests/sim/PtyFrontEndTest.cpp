@@ -228,6 +228,16 @@ TEST(PtyFrontEnd, CommandsChangeTheFaultsAndReportTheState) {
     EXPECT_EQ(whole.substr(8) + whole, answer()) << "the rest of that answer, then a whole one";
 
     EXPECT_EQ(frontEnd.Command("pieces 0 0"), "ok");
+    EXPECT_EQ(frontEnd.Command("split 5 500"), "ok");
+    frontEnd.Received(request.data(), request.size());
+    EXPECT_EQ(Text(frontEnd.Outbox()), whole.substr(0, 5));
+    frontEnd.Written(5);
+    now += 499;
+    EXPECT_TRUE(frontEnd.Outbox().empty()) << "the rest comes 500 ms later";
+    now += 1;
+    EXPECT_EQ(Text(frontEnd.Outbox()), whole.substr(5));
+    frontEnd.Written(whole.size() - 5);
+
     EXPECT_EQ(frontEnd.Command("cut 5"), "ok");
     EXPECT_EQ(answer(), whole.substr(0, 5));
     EXPECT_EQ(answer(), whole) << "only the next answer is cut";
@@ -237,7 +247,7 @@ TEST(PtyFrontEnd, CommandsChangeTheFaultsAndReportTheState) {
     EXPECT_EQ(answer(), whole);
 
     for (const char* bad : {"", "bogus", "pieces 8", "pieces x 3", "cut -1", "silent maybe",
-                            "state now", "cut 99999999999999999999"})
+                            "state now", "cut 99999999999999999999", "split 0 10", "split 5"})
         EXPECT_EQ(frontEnd.Command(bad).rfind("error ", 0), 0u) << bad;
     EXPECT_EQ(answer(), whole);
 }
