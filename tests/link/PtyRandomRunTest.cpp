@@ -7,13 +7,19 @@
 // is killed while the editor is idle or waits for an answer (an unplug: the
 // terminal hangs up) and is started again on the same path (plugged back
 // in; the editor's --port names a link the program points at its terminal),
-// and the player Disconnects in the middle of a wait.
+// and the player Disconnects in the middle of a wait. The player's steps:
+// Scan and Connect, Request, the two knobs by keys and typed values, the
+// tracking boxes, the pitch, assignment and tuning lists and footswitch
+// buttons, Save Parameters, Assign, Set Footswitch Mode, Set Tuning, Upload
+// Selected (question boxes answered Yes, now and then No), the settings
+// window opened and closed, Disconnect.
 //
 // After every step the checks judge what actually happened, never how long
 // it took: whether the answer was whole (no box about it, connected after it),
 // whether a write went out (the bytes the driver accepted, logged below),
 // whether the pedal program was alive. They are:
-// - every step ends (a watchdog names the step should one hang);
+// - every step ends (a watchdog names the step should one hang); a Request
+//   to a silent pedal ends with "The pedal did not answer.";
 // - a Request with a whole answer makes the model what the pedal reports
 //   (values, footswitch, assignments, tuning, firmware version); one without
 //   changes nothing: nothing of one answer is read as another's;
@@ -22,7 +28,8 @@
 //   read every byte the editor wrote to it);
 // - Save Parameters, Assign, Set Footswitch Mode and Set Tuning leave the
 //   pedal holding what the window shows;
-// - no value changes while no pedal is connected;
+// - no value changes while no pedal is connected, and an edit whose write
+//   found the pedal unplugged is not kept;
 // - an unplug is reported at most once, a Request to an unplugged pedal
 //   reports it, and then the windows show no connection; Connect to a
 //   running pedal works, also after it was plugged back in.
@@ -41,7 +48,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -69,8 +75,6 @@
 #include "effects/PedalModel.h"
 #include "effects/QuendleDial.h"
 #include "effects/TformFXsettings.h"
-#include "library/Catalogue.h"
-#include "tests/link/LinkSupport.h"
 #include "tests/link/PedalSimFixture.h"
 
 namespace {
