@@ -116,6 +116,7 @@ int& PedalLink::TimeoutCapMs() {
 void PedalLink::Reset() {
     open_ = false;
     unsettled_ = false;
+    lfOwed_ = false;
     settleAfterMs_ = 0;
     busy_ = false;
     cancelled_ = false;
@@ -386,8 +387,18 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
                     break;
                 }
                 if (got > 0) {
-                    received.append(reinterpret_cast<const char*>(InBuffer.data()),
-                                    static_cast<int>(got));
+                    const char* data = reinterpret_cast<const char*>(InBuffer.data());
+                    int count = static_cast<int>(got);
+                    // The line end of the answer before, come after it was
+                    // whole, is not the first byte of this one.
+                    if (lfOwed_ && received.isEmpty()) {
+                        lfOwed_ = false;
+                        if (data[0] == kLF) {
+                            ++data;
+                            --count;
+                        }
+                    }
+                    received.append(data, count);
                     quiet.restart();
                     limit = Capped(exchange.inactivityTimeoutMs);
                     answerDue_.setRemainingTime(limit);
@@ -417,6 +428,12 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
     }
 
     answerDue_ = QDeadlineTimer();
+    // An answer of lines is whole at its last CR; the LF after it may come a
+    // moment later (the bridge hands bytes over in packets), once this
+    // exchange has ended and the next one has started to read.
+    if (result.status == Status::Whole && exchange.answer.kind == AnswerShape::Kind::Lines &&
+        !result.answer.endsWith(kLF))
+        lfOwed_ = true;
     // A late or overlong rest of this answer must not become the next one's:
     // what has come is dropped now, and what may still come before the next
     // exchange starts.

@@ -193,6 +193,9 @@ private:
     // Quiet counts only from this long after quietSince_: a Disconnect came
     // before the pedal began its answer, which it may still begin until then.
     qint64 settleAfterMs_ = 0;
+    // A whole answer of lines ended at its last CR without the LF after it:
+    // an LF that begins the next exchange's answer is that one, dropped.
+    bool lfOwed_ = false;
     // While an exchange reads its answer: when it would give up waiting.
     QDeadlineTimer answerDue_;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> held_;

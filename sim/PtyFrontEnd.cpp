@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 namespace sim {
 
@@ -12,7 +13,7 @@ void PrintPtyUsage(std::FILE* to) {
         to,
         "usage: quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]\n"
         "                         [--corrupt-write ADDRESS] [--pieces N [--piece-gap MS]]\n"
-        "                         [--silent] [--link PATH] [--paced] [--verbose]\n"
+        "                         [--silent] [--link PATH] [--paced] [--verbose] [--commands]\n"
         "Serves a virtual Quendle MK3 on a pseudo-terminal and prints its path.\n"
         "  --bootloader          start in the microcontroller's ROM bootloader\n"
         "  --boot-on-sync        a lone 0x7F resets the running pedal into the bootloader\n"
@@ -25,6 +26,9 @@ void PrintPtyUsage(std::FILE* to) {
         "  --link PATH           also make PATH a symbolic link to the terminal\n"
         "  --paced               deliver replies at the wire rate (11,520 bytes/s)\n"
         "  --verbose             log every write received on standard error\n"
+        "  --commands            take commands on standard input, one a line, each answered\n"
+        "                        by one line: state, pieces N GAP, split N GAP, silent on|off,\n"
+        "                        cut N\n"
         "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
 }
 
@@ -61,6 +65,8 @@ bool ParsePtyOptions(int argc, char** argv, PtyOptions& options, bool& help) {
             options.paced = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--commands") {
+            options.commands = true;
         } else if (arg == "--help" || arg == "-h") {
             help = true;
         } else if (arg == "--link") {
@@ -120,20 +126,81 @@ PtyFrontEnd::PtyFrontEnd(const PtyOptions& options, Clock nowMs) {
         pedal_.SetFirmwareVersion(static_cast<std::uint8_t>(options.firmwareVersion));
     if (options.corrupt) pedal_.CorruptFlashWrite(options.corruptAddress);
     pedal_.SetSilent(options.silent);
-    if (options.pieceBytes > 0) {
-        ReplyFault pieces;
-        // Far more cuts than any answer of the effect side has bytes.
-        for (std::size_t at = static_cast<std::size_t>(options.pieceBytes); at < 70000;
-             at += static_cast<std::size_t>(options.pieceBytes))
-            pieces.splitAfter.push_back(at);
-        pieces.splitGapMs = options.pieceGapMs;
-        pedal_.SetEveryReplyFault(std::move(pieces));
-    }
+    SetPieces(options.pieceBytes, options.pieceGapMs);
     if (options.bootloader) pedal_.EnterBootloader();
 }
 
+void PtyFrontEnd::SetPieces(int bytes, int gapMs) {
+    ReplyFault pieces;
+    // Far more cuts than any answer of the effect side has bytes.
+    if (bytes > 0) {
+        for (std::size_t at = static_cast<std::size_t>(bytes); at < 70000;
+             at += static_cast<std::size_t>(bytes))
+            pieces.splitAfter.push_back(at);
+        pieces.splitGapMs = gapMs;
+    }
+    pedal_.SetEveryReplyFault(std::move(pieces));
+}
+
 void PtyFrontEnd::Received(const std::uint8_t* data, std::size_t size) {
+    received_ += size;
     pedal_.Receive(data, size);
+}
+
+std::string PtyFrontEnd::Command(const std::string& line) {
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < line.size();) {
+        const std::size_t start = line.find_first_not_of(" \t\r", at);
+        if (start == std::string::npos) break;
+        const std::size_t end = std::min(line.find_first_of(" \t\r", start), line.size());
+        words.push_back(line.substr(start, end - start));
+        at = end;
+    }
+    auto number = [&](std::size_t i, long long max) {
+        return i < words.size() ? WholeNumber(words[i].c_str(), 10, 0, max) : std::nullopt;
+    };
+    const std::string name = words.empty() ? std::string() : words[0];
+    if (name == "state" && words.size() == 1) {
+        std::string text = "state received " + std::to_string(received_) + " footswitch " +
+                           std::to_string(pedal_.FootswitchMode()) + " tuning " +
+                           std::to_string(pedal_.Tuning()) + " assignments ";
+        char hex[16];
+        for (std::uint8_t b : pedal_.Assignments()) {
+            std::snprintf(hex, sizeof hex, "%02X", b);
+            text += hex;
+        }
+        text += " values";
+        for (std::size_t s = 0; s < VirtualPedal::kSlotCount; ++s) {
+            std::snprintf(hex, sizeof hex, " %X", static_cast<unsigned>(pedal_.SlotValue(s)));
+            text += hex;
+        }
+        return text;
+    }
+    if (name == "pieces" && words.size() == 3) {
+        const auto bytes = number(1, 60000), gap = number(2, 60000);
+        if (!bytes || !gap) return "error pieces needs two numbers 0..60000";
+        SetPieces(static_cast<int>(*bytes), static_cast<int>(*gap));
+        return "ok";
+    }
+    if (name == "silent" && words.size() == 2 && (words[1] == "on" || words[1] == "off")) {
+        pedal_.SetSilent(words[1] == "on");
+        return "ok";
+    }
+    if (name == "split" && words.size() == 3) {
+        const auto bytes = number(1, 60000), gap = number(2, 60000);
+        if (!bytes || !gap || *bytes == 0) return "error split needs two numbers 1..60000";
+        ReplyFault& fault = pedal_.NextReplyFault();
+        fault.splitAfter = {static_cast<std::size_t>(*bytes)};
+        fault.splitGapMs = *gap;
+        return "ok";
+    }
+    if (name == "cut" && words.size() == 2) {
+        const auto bytes = number(1, 60000);
+        if (!bytes) return "error cut needs a number 0..60000";
+        pedal_.TruncateNextReply(static_cast<std::size_t>(*bytes));
+        return "ok";
+    }
+    return "error unknown command: " + line.substr(0, 80);
 }
 
 const Bytes& PtyFrontEnd::Outbox() {

@@ -25,6 +25,9 @@ struct PtyOptions {
     std::string link;
     bool paced = false;
     bool verbose = false;
+    // Commands on standard input change the faults while the pedal runs and
+    // report its state (see PtyFrontEnd::Command).
+    bool commands = false;
 };
 
 void PrintPtyUsage(std::FILE* to);
@@ -50,9 +53,26 @@ public:
     // holds bytes that become due later, else until something happens.
     int WaitMs() const;
 
+    // One line of --commands; returns the one line that answers it, so that a
+    // test driving the pedal knows the change is in effect before it goes on:
+    //   state            "state received N footswitch F tuning T assignments
+    //                    HEX30 values V0 ... V14" (hex): what the pedal holds
+    //                    and how many bytes it has read from the terminal
+    //   pieces N GAP     every answer in pieces of N bytes GAP ms apart (N 0: whole)
+    //   split N GAP      the next answer in two: its first N bytes, the rest GAP ms later
+    //   silent on|off    carry out requests without answering them, or answer again
+    //   cut N            the next answer only its first N bytes
+    // Anything else answers "error ...", a change "ok".
+    std::string Command(const std::string& line);
+    // Bytes read from the terminal since the start.
+    std::uint64_t ReceivedBytes() const { return received_; }
+
 private:
+    void SetPieces(int bytes, int gapMs);
+
     VirtualPedal pedal_;
     Bytes outbox_;
+    std::uint64_t received_ = 0;
 };
 
 }  // namespace sim

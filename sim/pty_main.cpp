@@ -3,10 +3,14 @@
 //
 //   quendle-pedal-sim [--bootloader] [--boot-on-sync] [--firmware-version N]
 //                     [--corrupt-write ADDRESS] [--link PATH] [--paced] [--verbose]
+//                     [--commands]
 //
 // The first line on standard output is the path of the terminal to open. The
 // program runs until SIGTERM or SIGINT; SIGUSR1 resets the pedal into its
-// bootloader, as holding the boot button while powering it up would.
+// bootloader, as holding the boot button while powering it up would. With
+// --commands it reads commands from standard input, one a line, and answers
+// each with one line on standard output (PtyFrontEnd::Command); the end of
+// standard input ends only the commands.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -120,6 +124,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     std::uint8_t buffer[4096];
+    std::string commandLine;
+    bool commandsOpen = options.commands;
     int status = 0;
     while (!stopRequested) {
         if (bootRequested) {
@@ -127,15 +133,19 @@ int main(int argc, char** argv) {
             pedal.EnterBootloader();
             if (options.verbose) std::fprintf(stderr, "reset into the bootloader\n");
         }
-        pollfd fd{master, static_cast<short>(POLLIN | (frontEnd.Outbox().empty() ? 0 : POLLOUT)),
-                  0};
-        const int polled = poll(&fd, 1, frontEnd.WaitMs());
+        pollfd fds[2] = {
+            {master, static_cast<short>(POLLIN | (frontEnd.Outbox().empty() ? 0 : POLLOUT)), 0},
+            {STDIN_FILENO, POLLIN, 0}};
+        pollfd& fd = fds[0];
+        const int polled = poll(fds, commandsOpen ? 2 : 1, frontEnd.WaitMs());
         if (polled < 0) {
             if (errno == EINTR) continue;
             std::perror("quendle-pedal-sim: poll");
             status = 1;
             break;
         }
+        // The terminal first: what a client wrote before it sent a command
+        // (a parameter, then "state") is taken in before the command runs.
         if (fd.revents & POLLIN) {
             const ssize_t n = read(master, buffer, sizeof buffer);
             if (n > 0) {
@@ -144,6 +154,21 @@ int main(int argc, char** argv) {
             }
         } else if (fd.revents & (POLLHUP | POLLERR)) {
             usleep(10000);  // nobody on the other side; do not spin
+        }
+        if (commandsOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            char text[512];
+            const ssize_t n = read(STDIN_FILENO, text, sizeof text);
+            if (n <= 0) {
+                commandsOpen = false;
+            } else {
+                commandLine.append(text, static_cast<std::size_t>(n));
+                for (std::size_t end; (end = commandLine.find('\n')) != std::string::npos;) {
+                    const std::string answer = frontEnd.Command(commandLine.substr(0, end));
+                    commandLine.erase(0, end + 1);
+                    std::printf("%s\n", answer.c_str());
+                    std::fflush(stdout);
+                }
+            }
         }
         const sim::Bytes& outbox = frontEnd.Outbox();
         if (!outbox.empty()) {

@@ -487,6 +487,51 @@ TEST_F(Link, ReplySplitOverSeveralReadsIsShownWhole) {
     EXPECT_TRUE(dialogs->messages.isEmpty());
 }
 
+// An answer whose last LF comes a moment after its last CR, as when the
+// bridge hands it over in the next packet: the Request is whole at the CR,
+// and that LF is not taken for the first byte of the next exchange's answer.
+struct LateLineEndCase {
+    const char* name;
+    std::function<void(sim::VirtualPedal&)> next;  // what the next answer is
+    QStringList boxes;
+};
+
+class LateLineEnd : public Link, public ::testing::WithParamInterface<LateLineEndCase> {};
+
+TEST_P(LateLineEnd, IsNotReadAsTheNextAnswer) {
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.SetFirmwareVersion(12);
+    Start();
+    Connect();
+    const auto info = pedal.DeviceInformation();
+    std::size_t length = 0;
+    for (std::uint8_t v : info) length += std::to_string(v).size() + 2;
+    sim::ReplyFault& fault = pedal.NextReplyFault();
+    fault.splitAfter = {length - 1};
+    fault.splitGapMs = 30;
+
+    ClickRequest();
+    ASSERT_EQ(dialogs->messages, QStringList{});
+    ASSERT_EQ(ReplyValues, std::vector<std::uint8_t>(info.begin(), info.end()));
+    ReplyValues.clear();
+
+    GetParam().next(pedal);
+    ClickRequest();
+    EXPECT_EQ(dialogs->messages, GetParam().boxes);
+    if (GetParam().boxes.isEmpty())
+        EXPECT_EQ(ReplyValues, std::vector<std::uint8_t>(info.begin(), info.end()));
+    else
+        EXPECT_TRUE(ReplyValues.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(NextAnswer, LateLineEnd,
+                         ::testing::Values(LateLineEndCase{"Whole", [](sim::VirtualPedal&) {}, {}},
+                                           LateLineEndCase{
+                                               "None",
+                                               [](sim::VirtualPedal& p) { p.SwallowNextReply(); },
+                                               {"The pedal did not answer."}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Link, UnconvertibleReplyEndsTheRequestAndTheNextOneWorks) {
     sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
     pedal.SetFirmwareVersion(12);

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/PtyFrontEnd.h"
 #include "tests/sim/SimTestSupport.h"
 
 using namespace simtest;
@@ -187,6 +188,68 @@ TEST(PtyFrontEnd, RefusesBadOptionValues) {
         ASSERT_TRUE(WIFEXITED(status)) << options;
         EXPECT_EQ(WEXITSTATUS(status), 2) << options;
     }
+}
+
+// The --commands channel, driven without a terminal: each command takes
+// effect on the next answer, the state line reports what the pedal holds and
+// how much it has read, and a command it does not know changes nothing.
+TEST(PtyFrontEnd, CommandsChangeTheFaultsAndReportTheState) {
+    std::int64_t now = 0;
+    sim::PtyFrontEnd frontEnd(sim::PtyOptions{}, [&now] { return now; });
+    const Bytes request = B({0x02, 0x00});
+    auto answer = [&] {
+        frontEnd.Received(request.data(), request.size());
+        Bytes got;
+        for (int ms = 0; ms < 5000; ms += 10, now += 10) {
+            const Bytes& out = frontEnd.Outbox();
+            got.insert(got.end(), out.begin(), out.end());
+            frontEnd.Written(out.size());
+        }
+        return Text(got);
+    };
+    // Slot 0's address and a value, as a live write carries them.
+    const std::uint16_t address = *frontEnd.Pedal().SlotAddress(0);
+    const Bytes write = B({0x01, address >> 8, address & 0xFF, 0x00, 0x12, 0x34, 0x56});
+    frontEnd.Received(write.data(), write.size());
+    const std::string state = frontEnd.Command("state");
+    EXPECT_EQ(state.rfind("state received 7 footswitch 0 tuning 0 assignments "
+                          "0000000000FFFFFFFFFFFFFFFFFFFF values 123456 ",
+                          0),
+              0u)
+        << state;
+    const std::string whole = answer();
+    ASSERT_EQ(Lines(whole).size(), 81u);
+
+    EXPECT_EQ(frontEnd.Command("pieces 8 30"), "ok");
+    frontEnd.Received(request.data(), request.size());
+    const Bytes& first = frontEnd.Outbox();
+    EXPECT_EQ(first.size(), 8u) << "one piece now, the next 30 ms later";
+    frontEnd.Written(first.size());
+    EXPECT_EQ(whole.substr(8) + whole, answer()) << "the rest of that answer, then a whole one";
+
+    EXPECT_EQ(frontEnd.Command("pieces 0 0"), "ok");
+    EXPECT_EQ(frontEnd.Command("split 5 500"), "ok");
+    frontEnd.Received(request.data(), request.size());
+    EXPECT_EQ(Text(frontEnd.Outbox()), whole.substr(0, 5));
+    frontEnd.Written(5);
+    now += 499;
+    EXPECT_TRUE(frontEnd.Outbox().empty()) << "the rest comes 500 ms later";
+    now += 1;
+    EXPECT_EQ(Text(frontEnd.Outbox()), whole.substr(5));
+    frontEnd.Written(whole.size() - 5);
+
+    EXPECT_EQ(frontEnd.Command("cut 5"), "ok");
+    EXPECT_EQ(answer(), whole.substr(0, 5));
+    EXPECT_EQ(answer(), whole) << "only the next answer is cut";
+    EXPECT_EQ(frontEnd.Command("silent on"), "ok");
+    EXPECT_EQ(answer(), "");
+    EXPECT_EQ(frontEnd.Command("silent off"), "ok");
+    EXPECT_EQ(answer(), whole);
+
+    for (const char* bad : {"", "bogus", "pieces 8", "pieces x 3", "cut -1", "silent maybe",
+                            "state now", "cut 99999999999999999999", "split 0 10", "split 5"})
+        EXPECT_EQ(frontEnd.Command(bad).rfind("error ", 0), 0u) << bad;
+    EXPECT_EQ(answer(), whole);
 }
 
 std::string Stm32flash() {
