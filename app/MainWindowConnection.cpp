@@ -77,6 +77,15 @@ bool ConnectDevice() {
             formMain->btnRequest->setEnabled(false);
             formMain->btnUpload->setEnabled(false);
         } else {
+            // Whatever answered the sync byte, the pedal's effect never does:
+            // the pedal is in its bootloader, which would take the bytes of a
+            // live write, a Request or an upload as commands (an upload's could
+            // erase the flash), with Upgrade Mode ticked or not.
+            if (!sync.received.isEmpty() && link.IsOpen()) {
+                BootloaderConnected = true;
+                formMain->btnRequest->setEnabled(false);
+                formMain->btnUpload->setEnabled(false);
+            }
             platform::ShowMessage(QStringLiteral("Connection to bootloader failed"));
         }
     }

@@ -170,6 +170,15 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
         return;
     }
 
+    // Without a pedal the first step would end the upgrade with nothing said:
+    // the link has nobody to report as gone.
+    if (!PedalLink::Instance().IsOpen()) {
+        platform::ShowMessage(
+            QStringLiteral("No pedal is connected: with Upgrade Mode ticked, use Scan and "
+                           "Connect before upgrading the firmware."));
+        return;
+    }
+
     LoadFirmwareImage();
     // Refused images go no further than this: nothing has been sent yet.
     CheckFirmwareImage();

@@ -5,13 +5,16 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/PedalLink.h"
+#include "effects/TformFXsettings.h"
 #include "firmware/Bootloader.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Resources.h"
@@ -164,6 +167,59 @@ TEST_F(VirtualUpgrade, ReconnectingToTheBootloaderAfterAFailureLetsTheUpgradeCom
     formMain->btnRequest->click();
     ASSERT_EQ(ReplyValues.size(), 81u);
     EXPECT_EQ(ReplyValues[0], 4);
+}
+
+// Upgrade Firmware pressed after a Disconnect: the upgrade says why it cannot
+// run instead of ending with the bar's "Upgrade stopped" alone.
+TEST_F(VirtualUpgrade, WithNoPedalConnectedTheUpgradeSaysSoAndCanBeTriedAgain) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(300));
+    sim::VirtualPedal& pedal = AddPedal();
+    pedal.EnterBootloader();
+    StartInBootloader();
+    Choose("Firmware_4");
+    formMain->menuDisconnect->trigger();
+    const std::size_t sent = pedal.Messages().size();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"No pedal is connected: with Upgrade Mode ticked, use Scan and Connect "
+                          "before upgrading the firmware."});
+    EXPECT_EQ(pedal.Messages().size(), sent);
+    EXPECT_TRUE(formFirmwareUpgrade->btnUpgradeFirmware->isEnabled());
+
+    dialogs->messages.clear();
+    // The bootloader keeps quiet for the first sync byte; no need to wait seconds.
+    PedalLink::TimeoutCapMs() = 200;
+    formMain->menuConnect->trigger();
+    ClickUpgrade();
+    PedalLink::TimeoutCapMs() = 0;
+    EXPECT_EQ(dialogs->messages.back(), kComplete);
+}
+
+// A sync byte answered with anything but ACK still came from the bootloader
+// (the effect never answers it): neither Request, Upload nor a live write may
+// follow it there, Upgrade Mode unticked or not.
+TEST_F(VirtualUpgrade, ABootloaderThatAnsweredTheSyncWronglyGetsNothingForTheEffect) {
+    sim::VirtualPedal& pedal = AddPedal();
+    pedal.SetBootOnSync(true);
+    pedal.FailBootloaderStep(0, {sim::BootFault::WrongByte, 0x55});
+    StartEditor();
+    formMain->lstEffects->setCurrentRow(0);
+    QTest::keyClick(formMain->lstEffects, Qt::Key_Return);
+    ASSERT_TRUE(formFXsettings->isVisible());
+    formMain->menuFirmwareUpgradeMode->trigger();
+    formMain->menuConnect->trigger();
+    ASSERT_EQ(dialogs->messages, QStringList{"Connection to bootloader failed"});
+    ASSERT_TRUE(pedal.InBootloader());
+
+    formMain->menuFirmwareUpgradeMode->trigger();
+    ASSERT_FALSE(FirmwareUpgradeMode);
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+    EXPECT_FALSE(formMain->btnUpload->isEnabled());
+    EXPECT_FALSE(formFXsettings->dialInputLevel->isEnabled());
+    QTest::keyClick(formFXsettings->dialInputLevel, Qt::Key_PageUp);
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    EXPECT_EQ(Sent(), std::vector<sim::Bytes>{sim::Bytes{0x7F}});
+    EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
 }
 
 }  // namespace

@@ -332,7 +332,8 @@ INSTANTIATE_TEST_SUITE_P(
                                },
                                "received Byte: 1F",
                                {"Connection to bootloader failed"},
-                               kConnectedState,
+                               // The bootloader answered: nothing for the effect goes to it.
+                               "OpenFX Disconnect",
                                true},
                       // Without an open device there is no bootloader to reach: the
                       // open's failure and the verdict, no box per call that
