@@ -49,9 +49,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <deque>
-#include <random>
-#include <sstream>
 
 #include "app/TformMain.h"
 #include "device/Communication.h"
@@ -63,6 +60,7 @@
 #include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Resources.h"
 #include "tests/firmware/FirmwareFixture.h"
+#include "tests/support/RandomRun.h"
 
 namespace {
 
@@ -131,12 +129,11 @@ protected:
         EditorFixture::TearDown();
     }
 
-    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-    bool Chance(int percent) { return Pick(100) < percent; }
+    int Pick(int n) { return run_.Pick(n); }
+    bool Chance(int percent) { return run_.Chance(percent); }
 
     sim::VirtualPedal& Pedal() { return driver->Pedal(); }
     bool Open() { return PedalLink::Instance().IsOpen(); }
-    static bool Usable(QWidget* w) { return w->isEnabled() && w->isVisible(); }
     TformFXsettings* Settings() {
         TformFXsettings* w = formFXsettings.built();
         return w && w->isVisible() ? w : nullptr;
@@ -342,18 +339,7 @@ protected:
 
     // ---- the checks -----------------------------------------------------------
 
-    void Violation(const std::string& what) {
-        std::ostringstream os;
-        os << "seed " << GetParam() << ", step " << stepNumber_ << ": " << what
-           << "\nrecent steps (oldest first):";
-        for (const std::string& s : recent_) os << "\n  " << s;
-        os << "\nthe debug console during the last step:";
-        for (const QString& line :
-             stepConsole_.mid(std::max<qsizetype>(0, stepConsole_.size() - 40)))
-            os << "\n  " << line.toStdString();
-        ADD_FAILURE() << os.str();
-        failed_ = true;
-    }
+    void Violation(const std::string& what) { run_.Fail(stepNumber_, what); }
 
     bool FlashHoldsTheImage() {
         const sim::Bytes& flash = Pedal().Flash();
@@ -490,12 +476,7 @@ protected:
             upgradeSinceSync_ = false;
         }
         if (upgradeSinceSync_ || !BootloaderConnected) freshSync_ = false;
-        std::string what = step.what;
-        for (const QString& box : dialogs->messages.mid(boxesFrom))
-            what += " <" + box.left(70).toStdString() + ">";
-        recent_.push_back(std::to_string(stepNumber_) + ": " + what);
-        if (recent_.size() > 15) recent_.pop_front();
-        stepConsole_ = NewConsoleLines();
+        run_.Took(stepNumber_, step.what, dialogs->messages.mid(boxesFrom), NewConsoleLines());
         Check(step, writesFrom, boxesFrom, logFrom, writesFrom);
     }
 
@@ -539,18 +520,18 @@ protected:
     }
 
     void Run() {
-        rng_.seed(GetParam());
+        run_.Start(GetParam());
         image_ = TestImage(kImageBytes);
         platform::RegisterResource("FIRMWARE_4", image_);
         AddPedal().SetBootOnSync(true);
         StartEditor();
         NewConsoleLines();
-        for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !failed_; ++stepNumber_)
+        for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !run_.Failed(); ++stepNumber_)
             OneStep([this] { return RandomStep(); });
-        if (lastUpgradeFailed_ && !failed_) RetryAfterFailure();
+        if (lastUpgradeFailed_ && !run_.Failed()) RetryAfterFailure();
     }
 
-    std::mt19937 rng_;
+    RandomRun run_;
     WatchingDriver* watch_ = nullptr;
     QByteArray image_;
     int savedReply_ = 0, savedErase_ = 0;
@@ -559,9 +540,6 @@ protected:
     bool upgradeSinceSync_ = false;
     bool lastUpgradeFailed_ = false;
     int stepNumber_ = 0;
-    bool failed_ = false;
-    std::deque<std::string> recent_;
-    QStringList stepConsole_;
 };
 
 TEST_P(UpgradeRandomRun, ThroughUpgradeModeConnectionsAndBootloaderFaults) {

@@ -60,9 +60,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <mutex>
-#include <random>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -76,6 +74,7 @@
 #include "effects/QuendleDial.h"
 #include "effects/TformFXsettings.h"
 #include "tests/link/PedalSimFixture.h"
+#include "tests/support/RandomRun.h"
 
 namespace {
 
@@ -228,8 +227,8 @@ protected:
         PedalSimFixture::TearDown();
     }
 
-    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-    bool Chance(int percent) { return Pick(100) < percent; }
+    int Pick(int n) { return run_.Pick(n); }
+    bool Chance(int percent) { return run_.Chance(percent); }
 
     // ---- the pedal program -------------------------------------------------
 
@@ -321,7 +320,6 @@ protected:
         TformFXsettings* w = formFXsettings.built();
         return w && w->isVisible() ? w : nullptr;
     }
-    static bool Usable(QWidget* w) { return w->isEnabled() && w->isVisible(); }
     bool Connected() { return DeviceConnected && PedalLink::Instance().IsOpen(); }
 
     void OpenSettingsWindow() {
@@ -330,9 +328,6 @@ protected:
         if (!item) return;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           list->visualItemRect(item).center());
-    }
-    static void ClickOption(QAbstractButton* option) {
-        QTest::mouseClick(option, Qt::LeftButton, Qt::NoModifier, QPoint(6, option->height() / 2));
     }
 
     // Runs what a click does while the next exchange waits for the pedal; a
@@ -450,34 +445,7 @@ protected:
         }
     }
 
-    void ChooseSetting(Step& step) {
-        TformFXsettings* w = Window();
-        switch (Pick(3)) {
-            case 0: {
-                const int control = Pick(AssignableControlCount);
-                QComboBox* list = w->AssignmentList(control);
-                const int entry = Pick(list->count());
-                step.what =
-                    "assign list " + std::to_string(control) + " = " + std::to_string(entry);
-                if (Usable(list)) list->setCurrentIndex(entry);
-                break;
-            }
-            case 1: {
-                const int tuning = Pick(w->cmbGuitarTuning->count());
-                step.what = "tuning list = " + std::to_string(tuning);
-                if (Usable(w->cmbGuitarTuning)) w->cmbGuitarTuning->setCurrentIndex(tuning);
-                break;
-            }
-            default: {
-                QRadioButton* const radios[] = {w->chkBypassShortPress,
-                                                w->chkChangePresetShortPress, w->chkBypassLongPress,
-                                                w->chkChangePresetLongPress};
-                QRadioButton* r = radios[Pick(4)];
-                step.what = "footswitch " + r->objectName().toStdString();
-                if (Usable(r)) ClickOption(r);
-            }
-        }
-    }
+    void ChooseSetting(Step& step) { step.what = ::ChooseSetting(*Window(), run_); }
 
     void Press(QPushButton* button, Step& step) {
         step.what = "press " + button->text().toStdString();
@@ -571,16 +539,7 @@ protected:
 
     // ---- the checks --------------------------------------------------------
 
-    void Violation(const std::string& what) {
-        std::ostringstream os;
-        os << "seed " << GetParam() << ", step " << stepNumber_ << ": " << what
-           << "\nrecent steps (oldest first):";
-        for (const std::string& s : recent_) os << "\n  " << s;
-        os << "\nthe debug console during the last step:";
-        for (const QString& line : stepConsole_.mid(0, 60)) os << "\n  " << line.toStdString();
-        ADD_FAILURE() << os.str();
-        failed_ = true;
-    }
+    void Violation(const std::string& what) { run_.Fail(stepNumber_, what); }
 
     std::vector<std::uint32_t> ModelValues() {
         std::vector<std::uint32_t> v;
@@ -688,7 +647,7 @@ protected:
         // Not while the editor still holds the terminal of a pedal program
         // killed before: it has not noticed, and this pedal is not its own.
         if (idle && PedalRunning() && !unreported_) pedal = AskPedal();
-        if (failed_) return;
+        if (run_.Failed()) return;
 
         if (step.request) {
             bool whole = asked && connected;
@@ -736,7 +695,7 @@ protected:
     }
 
     void Run() {
-        rng_.seed(GetParam());
+        run_.Start(GetParam());
         ASSERT_TRUE(folder_.isValid());
         link_ = folder_.filePath("pedal");
         ASSERT_TRUE(PlugIn());
@@ -751,7 +710,7 @@ protected:
                          [this] { tracked_.clear(); });
 
         Watchdog watchdog;
-        for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !failed_; ++stepNumber_) {
+        for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !run_.Failed(); ++stepNumber_) {
             const std::vector<std::uint32_t> before = ModelValues();
             const auto entriesBefore = ModelEntries();
             const bool wasConnected = Connected();
@@ -771,16 +730,13 @@ protected:
             if (silentForStep_) Set("silent off");
             step.unpluggedDuring = runningBefore && !PedalRunning();
             if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
-            for (const QString& box : dialogs->messages.mid(messagesBefore))
-                step.what += " <" + box.left(60).toStdString() + ">";
-            recent_.push_back(std::to_string(stepNumber_) + ": " + step.what);
-            if (recent_.size() > 15) recent_.pop_front();
-            stepConsole_ = NewConsoleLines();
+            run_.Took(stepNumber_, step.what, dialogs->messages.mid(messagesBefore),
+                      NewConsoleLines());
             Check(step, before, entriesBefore, wasConnected, writesBefore, messagesBefore);
         }
     }
 
-    std::mt19937 rng_;
+    RandomRun run_;
     QTemporaryDir folder_;
     QString link_;
     LoggingDriver* log_ = nullptr;
@@ -797,9 +753,6 @@ protected:
     // The slots written or read since the latest Connect.
     std::set<int> tracked_;
     int stepNumber_ = 0;
-    bool failed_ = false;
-    std::deque<std::string> recent_;
-    QStringList stepConsole_;
 };
 
 TEST_P(PtyRandomRun, PictureStaysTrueOverTheSerialPath) {

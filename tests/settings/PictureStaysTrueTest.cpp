@@ -43,8 +43,6 @@
 #include <QTimer>
 #include <QtMath>
 #include <algorithm>
-#include <deque>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -53,6 +51,7 @@
 #include "effects/PedalModel.h"
 #include "library/PresetFile.h"
 #include "tests/settings/StoredSettingsSupport.h"
+#include "tests/support/RandomRun.h"
 
 namespace {
 
@@ -115,8 +114,8 @@ protected:
 
     // ---- random choices --------------------------------------------------
 
-    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
-    bool Chance(int percent) { return Pick(100) < percent; }
+    int Pick(int n) { return run_.Pick(n); }
+    bool Chance(int percent) { return run_.Chance(percent); }
 
     // A value of the kind the pedal keeps in that slot.
     std::uint32_t SlotValueFor(int slot) {
@@ -191,7 +190,6 @@ protected:
         TformFXsettings* w = formFXsettings.built();
         return w && w->isVisible() ? w : nullptr;
     }
-    static bool Usable(QWidget* w) { return w->isEnabled() && w->isVisible(); }
     bool Connected() { return DeviceConnected && PedalLink::Instance().IsOpen(); }
     bool Unplugged() { return driver->AttachedCount() == 0; }
 
@@ -298,33 +296,8 @@ protected:
     // Assignment lists, tuning list and footswitch buttons: the choice stays
     // in the editor until its button sends it.
     void ChooseSetting(Step& step) {
-        TformFXsettings* w = Window();
         step.valuesStay = true;
-        switch (Pick(3)) {
-            case 0: {
-                const int control = Pick(AssignableControlCount);
-                QComboBox* list = w->AssignmentList(control);
-                const int entry = Pick(list->count());
-                step.what =
-                    "assign list " + std::to_string(control) + " = " + std::to_string(entry);
-                if (Usable(list)) list->setCurrentIndex(entry);
-                break;
-            }
-            case 1: {
-                const int tuning = Pick(w->cmbGuitarTuning->count());
-                step.what = "tuning list = " + std::to_string(tuning);
-                if (Usable(w->cmbGuitarTuning)) w->cmbGuitarTuning->setCurrentIndex(tuning);
-                break;
-            }
-            default: {
-                QRadioButton* const radios[] = {w->chkBypassShortPress,
-                                                w->chkChangePresetShortPress, w->chkBypassLongPress,
-                                                w->chkChangePresetLongPress};
-                QRadioButton* r = radios[Pick(4)];
-                step.what = "footswitch " + r->objectName().toStdString();
-                if (Usable(r)) ClickOption(r);
-            }
-        }
+        step.what = ::ChooseSetting(*Window(), run_);
     }
 
     void LoadPresetFromList(Step& step) {
@@ -547,16 +520,7 @@ protected:
 
     // ---- the checks ------------------------------------------------------------
 
-    void Violation(const std::string& what) {
-        std::ostringstream os;
-        os << "seed " << GetParam() << ", step " << stepNumber_ << ": " << what
-           << "\nrecent steps (oldest first):";
-        for (const std::string& s : recent_) os << "\n  " << s;
-        os << "\nthe debug console during the last step:";
-        for (const QString& line : stepConsole_.mid(0, 60)) os << "\n  " << line.toStdString();
-        ADD_FAILURE() << os.str();
-        failed_ = true;
-    }
+    void Violation(const std::string& what) { run_.Fail(stepNumber_, what); }
 
     void ExpectValuesAsPedal(const std::set<int>& which, const char* when) {
         for (int s : which)
@@ -734,7 +698,7 @@ protected:
     }
 
     void Run() {
-        rng_.seed(GetParam());
+        run_.Start(GetParam());
         AddPedal();
         GivePedalRandomSettings();
         WritePresets();
@@ -742,7 +706,7 @@ protected:
         // A new connection starts with nothing known to match the pedal.
         QObject::connect(&PedalLink::Instance(), &PedalLink::opened, formMain,
                          [this] { tracked_.clear(); });
-        for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !failed_; ++stepNumber_) {
+        for (stepNumber_ = 1; stepNumber_ <= kStepsPerRun && !run_.Failed(); ++stepNumber_) {
             const Picture before = Picture::OfModel();
             const bool wasConnected = Connected();
             const std::size_t sentBefore = Pedal().Messages().size();
@@ -758,25 +722,19 @@ protected:
             dialogs->answers.clear();
             dialogs->fileNames.clear();
             if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
-            for (const QString& box : dialogs->messages.mid(messagesBefore))
-                step.what += " <" + box.left(60).toStdString() + ">";
-            recent_.push_back(std::to_string(stepNumber_) + ": " + step.what);
-            if (recent_.size() > 15) recent_.pop_front();
-            stepConsole_ = NewConsoleLines();
+            run_.Took(stepNumber_, step.what, dialogs->messages.mid(messagesBefore),
+                      NewConsoleLines());
             Check(step, before, wasConnected, sentBefore, messagesBefore);
         }
     }
 
-    std::mt19937 rng_;
+    RandomRun run_;
     QTimer during_;
     bool duringRan_ = false;
     std::string duringWhat_;
     // The slots written or read since the latest Connect.
     std::set<int> tracked_;
     int stepNumber_ = 0;
-    bool failed_ = false;
-    std::deque<std::string> recent_;
-    QStringList stepConsole_;
 };
 
 TEST_P(PictureStaysTrue, ThroughARandomRunOfPlayerStepsAndPedalFaults) {

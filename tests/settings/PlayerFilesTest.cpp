@@ -73,6 +73,21 @@ protected:
         dialogs->fileNames.push_back(path);
         formMain->menuSavePreset->trigger();
     }
+    // What the model holds, as a preset keeps it.
+    PresetValues PresetOfModel() {
+        PresetValues values{};
+        for (std::size_t k = 0; k < values.size(); ++k)
+            values[k] = Model().Value(static_cast<int>(k));
+        return values;
+    }
+    // A preset file in the preset folder; the pedal's record and the message
+    // boxes start afresh for what loading it does.
+    void WritePreset(const QString& fileName, const PresetValues& values) {
+        ASSERT_TRUE(QDir().mkpath(PresetDir()));
+        WriteFile(PresetDir() + "/" + fileName, PresetFileBytes(PresetText(values)));
+        Pedal().ClearMessages();
+        dialogs->messages.clear();
+    }
     void Restore(const QString& path) {
         ASSERT_TRUE(formMain->menuRestorePedal->isEnabled());
         dialogs->fileNames.push_back(path);
@@ -194,14 +209,10 @@ TEST_F(PlayerFiles, APresetLeavesAParameterAControlButtonHoldsAndSaysSo) {
     ASSERT_TRUE(paramInputLevel->is_assigned);
     const std::uint32_t held = Model().Value(SlotInputLevel);
 
-    PresetValues values{};
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    PresetValues values = PresetOfModel();
     values[SlotInputLevel] = held ^ 0x00100000;
     values[SlotDry] = Model().Value(SlotDry) ^ 0x00100000;
-    ASSERT_TRUE(QDir().mkpath(PresetDir()));
-    WriteFile(PresetDir() + "/p.txt", PresetFileBytes(PresetText(values)));
-    Pedal().ClearMessages();
-    dialogs->messages.clear();
+    WritePreset("p.txt", values);
 
     LoadThroughMenu(PresetDir() + "/p.txt");
 
@@ -224,14 +235,10 @@ TEST_F(PlayerFiles, NeitherAPresetNorARestoreWritesRange) {
     dialogs->fileNames.push_back(backup);
     formMain->menuBackUpPedal->trigger();
 
-    PresetValues values{};
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    PresetValues values = PresetOfModel();
     values[SlotRange] = 15;
     values[SlotDry] = Model().Value(SlotDry) ^ 0x00100000;
-    ASSERT_TRUE(QDir().mkpath(PresetDir()));
-    WriteFile(PresetDir() + "/p.txt", PresetFileBytes(PresetText(values)));
-    Pedal().ClearMessages();
-    dialogs->messages.clear();
+    WritePreset("p.txt", values);
 
     LoadThroughMenu(PresetDir() + "/p.txt");
 
@@ -323,15 +330,11 @@ TEST_F(PlayerFiles, ThePresetListFollowsFilesAddedRenamedAndRemoved) {
 // loading it from the list must open that file, not a ".txt" that is not there.
 TEST_F(PlayerFiles, APresetWhoseExtensionIsInCapitalsLoadsFromTheList) {
     StartReady();
-    PresetValues values{};
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    PresetValues values = PresetOfModel();
     values[SlotDry] ^= 0x00100000;
-    ASSERT_TRUE(QDir().mkpath(PresetDir()));
-    WriteFile(PresetDir() + "/Clean.TXT", PresetFileBytes(PresetText(values)));
+    WritePreset("Clean.TXT", values);
     formFXsettings->RefreshPresetList();
     ASSERT_EQ(PresetListNames(), QStringList{"Clean"});
-    Pedal().ClearMessages();
-    dialogs->messages.clear();
 
     formFXsettings->lstPresets->setCurrentRow(0);
     QTest::keyClick(formFXsettings->lstPresets, Qt::Key_Return);
@@ -568,12 +571,10 @@ TEST_F(PlayerFiles, UndoAndRedoWaitForAPedalThatTakesSettings) {
 TEST_F(PlayerFiles, ALoadedPresetIsUndoneInOneStep) {
     StartReady();
     const auto before = ModelValues();
-    PresetValues values{};
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = Model().Value(static_cast<int>(k));
+    PresetValues values = PresetOfModel();
     values[SlotDry] ^= 0x00100000;
     values[SlotSubMix] ^= 0x00100000;
-    ASSERT_TRUE(QDir().mkpath(PresetDir()));
-    WriteFile(PresetDir() + "/two.txt", PresetFileBytes(PresetText(values)));
+    WritePreset("two.txt", values);
     LoadThroughMenu(PresetDir() + "/two.txt");
     Pedal().ClearMessages();
 

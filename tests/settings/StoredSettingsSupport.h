@@ -13,6 +13,7 @@
 
 #include "effects/PedalModel.h"
 #include "tests/effects/SettingsFixture.h"
+#include "tests/support/RandomRun.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -60,12 +61,6 @@ protected:
     void Click(QPushButton* button) {
         ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
         QTest::mouseClick(button, Qt::LeftButton);
-    }
-
-    // A check box or radio button reacts to clicks on its mark and caption,
-    // not on the empty rest of its row.
-    static void ClickOption(QAbstractButton* option) {
-        QTest::mouseClick(option, Qt::LeftButton, Qt::NoModifier, QPoint(6, option->height() / 2));
     }
 
     // Connected, the built-in algorithm chosen, a first Request made (which
