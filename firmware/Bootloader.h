@@ -59,8 +59,8 @@ extern int BootloaderEraseTimeoutMs;
 // True once an exchange with the bootloader ended without a clear answer (no
 // answer, a wrong byte, a byte that could not be sent, the pedal gone): the
 // bootloader may still wait for the rest of a command. Cleared when the
-// bootloader is seen back in step: it refused a byte, or it answered the sync
-// byte as a freshly started bootloader does.
+// bootloader is seen back in step: it refused a filler byte or a second sync
+// byte. It outlives the connection, so that Connect can mend it too.
 extern bool BootloaderMidCommand;
 // How long each filler byte of ResyncBootloader waits for an answer. A refusal
 // comes at once; the wait covers the bridge's latency.
