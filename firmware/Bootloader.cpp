@@ -288,8 +288,8 @@ BootloaderResync ResyncBootloader() {
         }
         // An accepted phase (an address that happened to check, a frame of
         // 0xFF written) may be followed by another: only a refusal leaves the
-        // bootloader waiting for a command. Silence and stray bytes are the
-        // filler being taken as part of the unfinished command.
+        // bootloader waiting for a command. Silence means the byte went into
+        // the unfinished command; a stray byte is noise on the line.
         if (answer.outcome == Outcome::Whole || answer.outcome == Outcome::TooLong) ++result.acks;
     }
     if (result.outcome == Result::InStep) {
