@@ -2,6 +2,7 @@
 
 #include "device/Communication.h"
 #include "effects/PedalModel.h"
+#include "firmware/Bootloader.h"
 #include "platform/Console.h"
 #include "platform/Errors.h"
 
@@ -86,6 +87,18 @@ ExchangeResult SendSyncByte() {
     return result;
 }
 
+// The filler of ResyncBootloader after the sync bytes; received is what the
+// last sync byte got.
+BootloaderSync ResyncAfterSync(const QString& received) {
+    PedalLink& link = PedalLink::Instance();
+    if (!link.IsOpen()) return {received, false};
+    const PedalLink::Hold hold(link, QStringLiteral("the bootloader's synchronisation"));
+    if (!hold.acquired()) return {received, false};
+    const BootloaderResync resync = ResyncBootloader();
+    if (resync.outcome == BootloaderResync::Outcome::InStep) return {QStringLiteral("1F"), true};
+    return {received, false};
+}
+
 }  // namespace
 
 BootloaderSync SynchroniseWithBootloader() {
@@ -94,7 +107,13 @@ BootloaderSync SynchroniseWithBootloader() {
     if (first.status == Status::Cancelled) return {};
     if (first.status != Status::NoAnswer || !PedalLink::Instance().IsOpen()) {
         const QString text = BytesToHex(first.answer.left(1));
-        return {text, text == QLatin1String("79")};
+        if (text != QLatin1String("79")) return {text, false};
+        // A freshly started bootloader acknowledges the sync byte, but so does
+        // one left in the middle of a command whose phase the byte happened
+        // to complete. After a sync the filler costs a synchronised
+        // bootloader two bytes.
+        if (!BootloaderMidCommand) return {text, true};
+        return ResyncAfterSync(text);
     }
     // After an upgrade that stopped, the pedal stays in a bootloader that is
     // still synchronised; a Disconnect and Connect must find it again rather
@@ -105,7 +124,16 @@ BootloaderSync SynchroniseWithBootloader() {
     const ExchangeResult second = SendSyncByte();
     if (second.status == Status::Cancelled) return {};
     const QString text = BytesToHex(second.answer.left(1));
-    const bool refused = text == QLatin1String("1F");
-    if (refused) ConsolePrint(QStringLiteral("the bootloader was already synchronised"));
-    return {text, refused};
+    if (text == QLatin1String("1F")) {
+        ConsolePrint(QStringLiteral("the bootloader was already synchronised"));
+        BootloaderMidCommand = false;
+        return {text, true};
+    }
+    // A bootloader in the middle of a command takes sync bytes as its rest,
+    // in silence or with an ACK for a phase they complete. Only a bootloader
+    // this run left that way gets the filler: a pedal running its effect,
+    // which never answers the sync byte either, must not.
+    if (!BootloaderMidCommand || !(text.isEmpty() || text == QLatin1String("79")))
+        return {text, false};
+    return ResyncAfterSync(text);
 }

@@ -53,5 +53,8 @@ struct BootloaderSync {
 // Sends the bootloader's sync byte; logs "num of bytes received: ". When
 // nothing answers it, the byte goes once more: a bootloader that an earlier
 // connection left synchronised took the first as a command code and refuses
-// the second as its complement (NACK), after which it takes commands.
+// the second as its complement (NACK), after which it takes commands. When an
+// upgrade of this run left the bootloader possibly in the middle of a command
+// (BootloaderMidCommand), a sync byte that got no answer or an ACK is followed
+// by ResyncBootloader's filler, and a refusal of it makes the bootloader ready.
 BootloaderSync SynchroniseWithBootloader();

@@ -22,6 +22,10 @@ std::uint32_t BootloaderAddress = kFlashStart;
 // matter: some parts take many seconds for it.
 int BootloaderReplyTimeoutMs = 1000;
 int BootloaderEraseTimeoutMs = 40000;
+bool BootloaderMidCommand = false;
+// The bootloader refuses at once; the bridge may hold a lone byte for up to
+// its latency time (16 ms by default) before handing it over.
+int BootloaderResyncWaitMs = 40;
 
 namespace {
 
@@ -37,6 +41,12 @@ const QString kRetryHint = QStringLiteral(
 const QString kReconnectHint = QStringLiteral(
     " Nothing more was sent. Connect the pedal again with Upgrade Mode ticked and start the "
     "upgrade again.");
+// A bootloader that refuses nothing is beyond what the editor can mend; only a
+// restart of the pedal brings it back.
+const QString kPowerCycleHint = QStringLiteral(
+    " No upgrade step was sent. Switch the pedal off and on, then connect it again with "
+    "Upgrade Mode ticked and start the upgrade again.");
+const QString kResyncStep = QStringLiteral("bringing the bootloader back in step");
 
 using Outcome = BootloaderAnswer::Outcome;
 
@@ -68,24 +78,35 @@ void PauseBeforeReply(int milliseconds) {
     throw BootloaderFailure(text, true, step);
 }
 
+// One byte in a write of its own; false when the driver did not take it.
+bool WriteOneByte(std::uint8_t byte) {
+    OutBuffer[0] = byte;
+    PedalLink& link = PedalLink::Instance();
+    std::uint32_t written = 0;
+    return link.IsOpen() &&
+           link.Check(QStringLiteral("FT_Write"),
+                      ftd::Driver().Write(DeviceHandle, OutBuffer.data(), 1, written)) &&
+           written == 1;
+}
+
 // Every byte goes out in a write of its own, as the pedal has always been
 // driven. A byte the driver would not take cannot be answered, so the upgrade
 // ends here rather than after a wait for an answer that cannot come.
 void SendByte(std::uint8_t byte, const QString& step) {
-    OutBuffer[0] = byte;
-    PedalLink& link = PedalLink::Instance();
-    std::uint32_t written = 0;
-    if (link.IsOpen() &&
-        link.Check(QStringLiteral("FT_Write"),
-                   ftd::Driver().Write(DeviceHandle, OutBuffer.data(), 1, written)) &&
-        written == 1)
-        return;
-    if (!link.IsOpen()) LostDuring(step);
+    if (WriteOneByte(byte)) return;
+    // The bytes before this one went out: the bootloader waits for the rest.
+    BootloaderMidCommand = true;
+    if (!PedalLink::Instance().IsOpen()) LostDuring(step);
     Fail(step + QStringLiteral(" could not be sent to the pedal"));
 }
 
 // Ends the upgrade unless the answer to step is whole.
 void Judge(const BootloaderAnswer& answer, const QString& step, int answerBytes) {
+    // Only a refusal says for certain that the bootloader dropped the command;
+    // behind a lost or garbled answer it may have taken it and now waits for
+    // the rest.
+    if (answer.outcome != Outcome::Whole && answer.outcome != Outcome::Refused)
+        BootloaderMidCommand = true;
     switch (answer.outcome) {
         case Outcome::Whole:
             return;
@@ -240,6 +261,71 @@ BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answe
     }
     if (link.IsOpen()) ok("FT_Purge RX", driver.Purge(DeviceHandle, ftd::FT_PURGE_RX));
     return answer;
+}
+
+BootloaderResync ResyncBootloader() {
+    using Result = BootloaderResync::Outcome;
+    BootloaderResync result;
+    ConsolePrint(
+        QStringLiteral("bringing the bootloader back in step: sending FF until it "
+                       "refuses one"));
+    while (result.bytes < kResyncMaxBytes) {
+        bool written = false;
+        const BootloaderAnswer answer =
+            BootloaderExchange([&] { written = WriteOneByte(0xFF); }, 1, BootloaderResyncWaitMs);
+        if (answer.outcome == Outcome::Cancelled) {
+            result.outcome = Result::Cancelled;
+            return result;
+        }
+        if (!written || answer.outcome == Outcome::LinkLost) {
+            result.outcome = Result::LinkLost;
+            return result;
+        }
+        ++result.bytes;
+        if (answer.outcome == Outcome::Refused) {
+            result.outcome = Result::InStep;
+            break;
+        }
+        // An accepted phase (an address that happened to check, a frame of
+        // 0xFF written) may be followed by another: only a refusal leaves the
+        // bootloader waiting for a command. Silence means the byte went into
+        // the unfinished command; a stray byte is noise on the line.
+        if (answer.outcome == Outcome::Whole || answer.outcome == Outcome::TooLong) ++result.acks;
+    }
+    if (result.outcome == Result::InStep) {
+        BootloaderMidCommand = false;
+        ConsolePrint(QStringLiteral("the bootloader is back in step: it refused filler byte %1 "
+                                    "(%2 acknowledged before)")
+                         .arg(result.bytes)
+                         .arg(result.acks));
+    } else {
+        ConsolePrint(QStringLiteral("the bootloader refused none of %1 filler bytes (%2 "
+                                    "acknowledged)")
+                         .arg(result.bytes)
+                         .arg(result.acks));
+    }
+    return result;
+}
+
+void BringBootloaderBackInStep() {
+    if (!BootloaderMidCommand) return;
+    const BootloaderResync resync = ResyncBootloader();
+    switch (resync.outcome) {
+        case BootloaderResync::Outcome::InStep:
+            return;
+        case BootloaderResync::Outcome::Cancelled:
+            throw BootloaderFailure(QStringLiteral("Firmware upgrade cancelled."), true);
+        case BootloaderResync::Outcome::LinkLost:
+            if (!PedalLink::Instance().IsOpen()) LostDuring(kResyncStep);
+            Fail(QStringLiteral("the link to the pedal failed while ") + kResyncStep,
+                 kReconnectHint);
+        case BootloaderResync::Outcome::NoRefusal:
+            break;
+    }
+    Fail(QStringLiteral("the bootloader did not come back in step: it refused none of the %1 "
+                        "bytes sent to end the command it was left in")
+             .arg(resync.bytes),
+         kPowerCycleHint);
 }
 
 std::uint8_t AddressChecksum(std::uint32_t address) {

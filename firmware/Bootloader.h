@@ -9,6 +9,12 @@
 // Each answer is checked: a refusal, a wrong byte, a cut or overlong answer or
 // no answer at all ends the upgrade at once with BootloaderFailure, so nothing
 // more is sent and the pedal stays in its bootloader, ready for another attempt.
+//
+// An answer that was lost or garbled does not mean the bootloader refused: it
+// may have taken the command and be waiting for the rest of it (an address, a
+// data frame), and would take the next attempt's first bytes as that rest. So
+// such an ending marks the bootloader as possibly in the middle of a command,
+// and the next upgrade (or Connect) first brings it back in step.
 
 #include <QByteArray>
 #include <QString>
@@ -49,6 +55,21 @@ extern std::uint32_t BootloaderAddress;
 // bootloader answers only when the whole flash is blank.
 extern int BootloaderReplyTimeoutMs;
 extern int BootloaderEraseTimeoutMs;
+
+// True once an exchange with the bootloader ended without a clear answer (no
+// answer, a wrong byte, a byte that could not be sent, the pedal gone): the
+// bootloader may still wait for the rest of a command. Cleared when the
+// bootloader is seen back in step: it refused a filler byte or a second sync
+// byte. It outlives the connection, so that Connect can mend it too.
+extern bool BootloaderMidCommand;
+// How long each filler byte of ResyncBootloader waits for an answer. A refusal
+// comes at once; the wait covers the bridge's latency.
+extern int BootloaderResyncWaitMs;
+// The most filler bytes a bootloader can take before it must refuse one: the
+// rest of an address frame whose checksum happens to match (up to 5), a whole
+// Write Memory frame of 0xFF that it may accept (count, 256 data bytes,
+// checksum), then a command byte and its wrong complement.
+constexpr int kResyncMaxBytes = 5 + (1 + 256 + 1) + 2;
 
 // A bootloader step that did not get its ACK, or a byte that could not be sent.
 // cancelled() is true when the wait ended because the editor is quitting.
@@ -106,6 +127,35 @@ struct BootloaderAnswer {
 // send() may throw; then nothing is read.
 BootloaderAnswer BootloaderExchange(const std::function<void()>& send, int answerBytes,
                                     int inactivityMs);
+
+// What ResyncBootloader got.
+struct BootloaderResync {
+    enum class Outcome {
+        InStep,     // the bootloader refused a filler byte: it waits for a command
+        NoRefusal,  // kResyncMaxBytes went out and none was refused
+        LinkLost,   // the driver could not reach the device
+        Cancelled,  // the editor is quitting
+    };
+    Outcome outcome = Outcome::NoRefusal;
+    int bytes = 0;  // filler bytes sent
+    int acks = 0;   // of them acknowledged (a phase the bootloader accepted)
+};
+
+// Brings a bootloader that may be in the middle of a command back to waiting
+// for one: sends single 0xFF bytes, each followed by a wait of
+// BootloaderResyncWaitMs, until one is refused (NACK), at most
+// kResyncMaxBytes. 0xFF completes every half command without harm: as a
+// command byte its complement check fails, as address bytes their checksum
+// fails, an erase of FF FF fails its checksum, and a Write Memory it fills
+// writes only 0xFF, the erased value, which the upgrade's erase clears
+// anyway. An ACK means a phase was accepted and more may be expected, so only
+// a refusal ends it. Logs what it did; clears BootloaderMidCommand on success.
+// The caller holds the link.
+BootloaderResync ResyncBootloader();
+// Before an upgrade's first command: when BootloaderMidCommand is set,
+// ResyncBootloader, and a BootloaderFailure when it does not bring the
+// bootloader back in step. Nothing is sent when the flag is clear.
+void BringBootloaderBackInStep();
 
 // Throws FirmwareImageRejected unless FirmwareSize is an image worth writing.
 void CheckFirmwareImage();

@@ -213,6 +213,12 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     try {
         ProgressBar1->setRange(0, 100);
         ProgressBar1->setValue(0);
+        // An earlier attempt may have left the bootloader waiting for the
+        // rest of a command; it would take the erase as that rest.
+        if (BootloaderMidCommand) {
+            ShowStep(QStringLiteral("Bringing the bootloader back in step\u2026"));
+            BringBootloaderBackInStep();
+        }
         ShowStep(QStringLiteral("Erasing\u2026"));
         SendEraseCommand();
         WriteFirmwareBlocks(writing);

@@ -2,11 +2,14 @@
 // the real windows and against the virtual pedal's bootloader, checked after
 // every step:
 // - every upgrade that is pressed ends (nothing hangs), with exactly one
-//   message, and with the locks off so that it can be tried again; a clean
-//   attempt on a freshly synchronised bootloader completes;
+//   message, and with the locks off so that it can be tried again; an attempt
+//   with no fault armed on a bootloader this connection synchronised
+//   completes, however earlier attempts on it ended (a bootloader they left
+//   in the middle of a command is brought back in step first);
 // - the completion message comes only when the flash holds the image and its
 //   version record and the pedal acknowledged Go;
-// - nothing but the bootloader's own single bytes reaches the pedal while it
+// - nothing but the bootloader's own single bytes (the upgrade's, the sync
+//   byte, the filler that brings it back in step) reaches the pedal while it
 //   is in its bootloader: no parameter write, no Request, no other message;
 //   the settings controls and Undo/Redo are off then, and on again once the
 //   pedal runs its effect on a connection outside Upgrade Mode;
@@ -36,11 +39,6 @@
 // - A Go the pedal did not acknowledge leaves it in its bootloader, yet the
 //   editor puts Request and Upload back for after the switch off and on its
 //   message asks for; the player here does that at once.
-// - A bootloader left in the middle of a command (its answer spoilt, the
-//   command taken all the same) takes the next bytes as that command's; the
-//   sync bytes of a later Connect then get no answer, which looks like a
-//   pedal running its effect, so Request stays on. The player switches the
-//   pedal off and on after such a Connect, and before the final retry.
 
 #include <QAction>
 #include <QComboBox>
@@ -103,6 +101,9 @@ struct Step {
     bool faultArmed = false;      // a bootloader fault waits for this step's exchanges
     bool cleanAttempt = false;    // an upgrade that nothing stands in the way of
     bool requestClicked = false;  // Request clicked while the pedal takes settings
+    // Connect in Upgrade Mode with the pedal plugged in and its answer not
+    // spoilt: it must reach the bootloader, whatever earlier upgrades left it doing.
+    bool connectMustSync = false;
 };
 
 class UpgradeRandomRun : public EditorFixture, public ::testing::WithParamInterface<unsigned> {
@@ -117,8 +118,10 @@ protected:
         savedReply_ = BootloaderReplyTimeoutMs;
         savedErase_ = BootloaderEraseTimeoutMs;
         BootloaderReplyTimeoutMs = BootloaderEraseTimeoutMs = kWaitMs;
+        savedResync_ = BootloaderResyncWaitMs;
+        BootloaderResyncWaitMs = 5;
         // The seeds may share one process: each starts where the editor does.
-        DeviceConnected = BootloaderConnected = FirmwareUpgradeMode = false;
+        DeviceConnected = BootloaderConnected = FirmwareUpgradeMode = BootloaderMidCommand = false;
         FirmwareResourceName.clear();
         EditHistory::Instance().Clear();
     }
@@ -126,6 +129,7 @@ protected:
         PedalLink::TimeoutCapMs() = 0;
         BootloaderReplyTimeoutMs = savedReply_;
         BootloaderEraseTimeoutMs = savedErase_;
+        BootloaderResyncWaitMs = savedResync_;
         EditorFixture::TearDown();
     }
 
@@ -210,13 +214,15 @@ protected:
             driver->Unplug(0);
             driver->PlugIn(0);
         }
-        if (FirmwareUpgradeMode && Chance(15)) {
+        const bool spoilt = FirmwareUpgradeMode && Chance(15);
+        if (spoilt) {
             const std::size_t at = Pedal().InBootloader() ? Pedal().BootloaderSteps() : 0;
             Pedal().FailBootloaderStep(
                 at, {Chance(50) ? sim::BootFault::Nack : sim::BootFault::WrongByte, 0x55});
             step.what += " [sync answer spoilt]";
         }
         formMain->menuScan->trigger();
+        step.connectMustSync = FirmwareUpgradeMode && !spoilt && driver->AttachedCount() > 0;
         if (formMain->menuConnect->isEnabled()) formMain->menuConnect->trigger();
     }
 
@@ -248,9 +254,8 @@ protected:
         if (Chance(92)) ArmBootloaderFault(step);
         step.upgradePressed = true;
         step.cleanAttempt = !step.faultArmed && w->cmbFirmwareChoose->currentIndex() >= 0 &&
-                            FirmwareUpgradeMode && BootloaderConnected && Open() && freshSync_ &&
+                            FirmwareUpgradeMode && BootloaderConnected && Open() && synced_ &&
                             Pedal().InBootloader();
-        upgradeSinceSync_ = true;
         QTest::mouseClick(w->btnUpgradeFirmware, Qt::LeftButton);
     }
 
@@ -357,7 +362,8 @@ protected:
             // The bootloader gets every byte in a write of its own: the
             // upgrade's, and Connect's sync byte.
             const bool bootloaderByte =
-                w.bytes.size() == 1 && (w.upgradeRunning || w.bytes[0] == 0x7F);
+                w.bytes.size() == 1 &&
+                (w.upgradeRunning || w.bytes[0] == 0x7F || w.bytes[0] == 0xFF);
             if (!bootloaderByte)
                 Violation("a write of " + std::to_string(w.bytes.size()) + " bytes starting " +
                           Hex2(w.bytes.front()).toStdString() +
@@ -443,6 +449,8 @@ protected:
         CheckWrites(writesFrom);
         CheckUpgrade(step, boxes, logFrom);
         CheckControls();
+        if (step.connectMustSync && !boxes.contains(kSynchronised))
+            Violation("Connect in Upgrade Mode did not reach the pedal's bootloader");
         if (step.requestClicked && Open() && !Pedal().InBootloader()) {
             // Settings work again: the pedal got the Request and answered it whole.
             bool asked = false;
@@ -461,9 +469,7 @@ protected:
         // Nothing armed for this step reaches a later one.
         Pedal().Bootloader().ClearFaults();
         const QStringList boxes = dialogs->messages.mid(boxesFrom);
-        if (!boxes.filter("did not restart").isEmpty() ||
-            (boxes.contains("Connection to bootloader failed") && Open() && !BootloaderConnected &&
-             Pedal().InBootloader())) {
+        if (!boxes.filter("did not restart").isEmpty()) {
             // Not tracked (see the top of the file): the player switches the
             // pedal off and on.
             step.what += " {the pedal switched off and on}";
@@ -471,37 +477,39 @@ protected:
             if (formMain->menuDisconnect->isEnabled()) formMain->menuDisconnect->trigger();
             driver->PlugIn(0);
         }
-        if (dialogs->messages.mid(boxesFrom).contains(kSynchronised)) {
-            freshSync_ = true;
-            upgradeSinceSync_ = false;
-        }
-        if (upgradeSinceSync_ || !BootloaderConnected) freshSync_ = false;
+        if (dialogs->messages.mid(boxesFrom).contains(kSynchronised))
+            synced_ = true;
+        else if (!Open() || !BootloaderConnected)
+            synced_ = false;
         run_.Took(stepNumber_, step.what, dialogs->messages.mid(boxesFrom), NewConsoleLines());
         Check(step, writesFrom, boxesFrom, logFrom, writesFrom);
     }
 
-    // The player's way back after a failed upgrade: connect afresh to the
-    // bootloader and press Upgrade Firmware again; it must complete.
+    // The player's way back after a failed upgrade, as its message says:
+    // Upgrade Firmware again, connecting first (Upgrade Mode ticked) when the
+    // steps since have left no bootloader connection. The pedal is not
+    // switched off and on: a bootloader left in the middle of a command must
+    // be brought back in step by the editor. It must complete.
     void RetryAfterFailure() {
-        OneStep([this] {
-            Step step{"retry: Disconnect, the pedal switched off and on"};
-            if (formMain->menuDisconnect->isEnabled()) formMain->menuDisconnect->trigger();
-            driver->Unplug(0);
-            driver->PlugIn(0);
-            return step;
-        });
         OneStep([this] {
             Step step{"retry: Upgrade Mode on"};
             if (!FirmwareUpgradeMode) formMain->menuFirmwareUpgradeMode->trigger();
             return step;
         });
-        OneStep([this] {
-            Step step{"retry: Connect"};
-            formMain->menuScan->trigger();
-            formMain->menuConnect->trigger();
-            if (!BootloaderConnected) Violation("the retry's Connect did not reach the bootloader");
-            return step;
-        });
+        if (!Open() || !BootloaderConnected || !synced_)
+            OneStep([this] {
+                Step step{"retry: Disconnect, Connect"};
+                if (formMain->menuDisconnect->isEnabled()) formMain->menuDisconnect->trigger();
+                if (driver->AttachedCount() == 0) {
+                    step.what += " (plugged back in)";
+                    driver->PlugIn(0);
+                }
+                formMain->menuScan->trigger();
+                formMain->menuConnect->trigger();
+                if (!BootloaderConnected)
+                    Violation("the retry's Connect did not reach the bootloader");
+                return step;
+            });
         OneStep([this] {
             Step step{"retry: Upgrade Firmware"};
             formMain->menuStartFirmwareUpgrade->trigger();
@@ -513,7 +521,6 @@ protected:
             if (w->cmbFirmwareChoose->currentIndex() < 0) w->cmbFirmwareChoose->setCurrentIndex(0);
             step.upgradePressed = true;
             step.cleanAttempt = true;
-            upgradeSinceSync_ = true;
             QTest::mouseClick(w->btnUpgradeFirmware, Qt::LeftButton);
             return step;
         });
@@ -534,10 +541,9 @@ protected:
     RandomRun run_;
     WatchingDriver* watch_ = nullptr;
     QByteArray image_;
-    int savedReply_ = 0, savedErase_ = 0;
-    // Connected to a bootloader that no upgrade has talked to since the sync.
-    bool freshSync_ = false;
-    bool upgradeSinceSync_ = false;
+    int savedReply_ = 0, savedErase_ = 0, savedResync_ = 0;
+    // Connected to a bootloader this connection synchronised.
+    bool synced_ = false;
     bool lastUpgradeFailed_ = false;
     int stepNumber_ = 0;
 };

@@ -4,6 +4,7 @@ quendle_add_suite(firmware_tests
     ${CMAKE_CURRENT_LIST_DIR}/FirmwareFixture.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FirmwareFixture.h
     ${CMAKE_CURRENT_LIST_DIR}/BootloaderProtocolTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BootloaderResyncTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FirmwareUpgradeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VirtualBootloaderTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UpgradeInterruptionTest.cpp
