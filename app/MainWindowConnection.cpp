@@ -47,6 +47,9 @@ bool ConnectDevice() {
     ConsolePrint(QStringLiteral("serial number: ") + DeviceSerialNumber);
     PedalLink& link = PedalLink::Instance();
     const bool opened = link.Open(DeviceSerialNumber) == ftd::FT_OK;
+    // What the pedal runs is found again by this connection: its sync byte,
+    // or none in normal mode.
+    BootloaderConnected = false;
     if (opened) {
         formMain->lblDeviceName->setText(formMain->lblDeviceName->text() +
                                          QStringLiteral(" connected"));

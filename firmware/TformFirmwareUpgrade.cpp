@@ -179,6 +179,16 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
         return;
     }
 
+    // Connected, but not to the bootloader (Upgrade Mode was ticked after a
+    // plain Connect, or the sync byte went unanswered): the erase would go to
+    // the pedal's running effect as a command of its own.
+    if (!BootloaderConnected) {
+        platform::ShowMessage(QStringLiteral(
+            "The pedal is not in its bootloader: use Disconnect, then Connect with Upgrade Mode "
+            "ticked before upgrading the firmware."));
+        return;
+    }
+
     LoadFirmwareImage();
     // Refused images go no further than this: nothing has been sent yet.
     CheckFirmwareImage();
@@ -241,10 +251,12 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     platform::WaitMs(2000);
     if (PedalWaitsCancelled()) return;
     QString outcome = QStringLiteral("Firmware Upgrade Complete, device will now restart");
+    bool restarted = false;
     try {
         SendGoCommand();
         // The pedal leaves its bootloader for the new firmware.
         BootloaderConnected = false;
+        restarted = true;
     } catch (const BootloaderFailure& failure) {
         if (failure.cancelled()) {
             // The pedal went away before it acknowledged the restart: the
@@ -257,7 +269,9 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
                       "The new firmware was written and verified, but the pedal did "
                       "not restart: ") +
                   failure.reason() +
-                  QStringLiteral(". Switch the pedal off and on again to start the new firmware.");
+                  QStringLiteral(
+                      ". Switch the pedal off and on again to start the new firmware, "
+                      "then use Disconnect and Connect.");
     }
 
     ShowStep(QString());
@@ -267,9 +281,12 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     if (formMain) formMain->menuFirmwareUpgradeMode->setChecked(false);
     FirmwareUpgradeMode = false;
     if (formMain) {
-        formMain->btnRequest->setEnabled(true);
-        formMain->btnUpload->setEnabled(true);
-        // The pedal runs its effect again.
+        // The pedal runs its effect again. One that did not acknowledge Go
+        // may still be in its bootloader, which would take a Request's bytes,
+        // or an upload's (they could erase the flash), as commands: those
+        // wait for the next Connect.
+        formMain->btnRequest->setEnabled(restarted);
+        formMain->btnUpload->setEnabled(restarted);
         ShowWhetherSettingsGoOut();
     }
     // Told once the editor is back in its usual state.

@@ -421,18 +421,22 @@ TEST_P(GoFailure, SaysTheFirmwareIsWrittenButThePedalDidNotRestart) {
     Choose("Firmware_4");
     boot->Script(c.step, 0, c.answer);
     ClickUpgrade();
-    EXPECT_EQ(
-        dialogs->messages,
-        QStringList{"The new firmware was written and verified, but the pedal did not "
-                    "restart: " +
-                    c.reason + ". Switch the pedal off and on again to start the new firmware."});
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"The new firmware was written and verified, but the pedal did not "
+                          "restart: " +
+                          c.reason +
+                          ". Switch the pedal off and on again to start the new firmware, then use "
+                          "Disconnect and Connect."});
     EXPECT_EQ(boot->Steps().back(), c.step);
     EXPECT_EQ(boot->Writes().size(), boot->WritesAtLastStep());
     EXPECT_EQ(FlashAt(*boot, kVersionRecordOffset, 8), kVersion4Record);
     EXPECT_FALSE(FirmwareUpgradeMode);
     EXPECT_FALSE(formFirmwareUpgrade->isVisible());
     EXPECT_FALSE(UpgradeButton()->isEnabled());
-    EXPECT_TRUE(formMain->btnRequest->isEnabled());
+    // The pedal may still be in its bootloader: nothing for the effect goes
+    // there until the next Connect.
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+    EXPECT_FALSE(formMain->btnUpload->isEnabled());
     EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
 }
 

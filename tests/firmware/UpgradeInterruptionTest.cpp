@@ -222,4 +222,49 @@ TEST_F(VirtualUpgrade, ABootloaderThatAnsweredTheSyncWronglyGetsNothingForTheEff
     EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
 }
 
+// Upgrade Mode ticked after a plain Connect, or a Connect whose sync byte the
+// running effect left unanswered: the firmware window, open from before, must
+// not send the erase to the effect as a command of its own.
+struct NotInBootloaderCase {
+    const char* name;
+    bool tickBeforeConnect;
+};
+void PrintTo(const NotInBootloaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class NotInBootloader : public VirtualUpgrade,
+                        public ::testing::WithParamInterface<NotInBootloaderCase> {};
+
+TEST_P(NotInBootloader, UpgradeFirmwareSaysSoAndSendsNothing) {
+    platform::RegisterResource("FIRMWARE_4", TestImage(300));
+    sim::VirtualPedal& pedal = AddPedal();
+    const sim::Bytes flash = pedal.Flash();
+    StartEditor();
+    // The effect never answers a sync byte; no need to wait seconds for it.
+    PedalLink::TimeoutCapMs() = 200;
+    if (GetParam().tickBeforeConnect) formMain->menuFirmwareUpgradeMode->trigger();
+    formMain->menuConnect->trigger();
+    if (!GetParam().tickBeforeConnect) formMain->menuFirmwareUpgradeMode->trigger();
+    PedalLink::TimeoutCapMs() = 0;
+    ASSERT_TRUE(FirmwareUpgradeMode);
+    ASSERT_FALSE(pedal.InBootloader());
+    formFirmwareUpgrade->show();
+    Choose("Firmware_4");
+    const std::size_t sent = pedal.Messages().size();
+    dialogs->messages.clear();
+    ClickUpgrade();
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"The pedal is not in its bootloader: use Disconnect, then Connect with "
+                          "Upgrade Mode ticked before upgrading the firmware."});
+    EXPECT_EQ(pedal.Messages().size(), sent);
+    EXPECT_EQ(pedal.Flash(), flash);
+    EXPECT_TRUE(formFirmwareUpgrade->btnUpgradeFirmware->isEnabled());
+    EXPECT_TRUE(formMain->menuDisconnect->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Connects, NotInBootloader,
+                         ::testing::Values(NotInBootloaderCase{"TickedAfterAPlainConnect", false},
+                                           NotInBootloaderCase{"SyncLeftUnanswered", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
