@@ -194,9 +194,11 @@ protected:
         return bad[Pick(6)];
     }
     // A path for the save dialogs: a new or existing file, or one that cannot
-    // be written (a folder, a path under a file).
+    // be written (a folder, a path under a file, a file of the system that
+    // not even the administrator may replace).
     QString PathToSave(const QString& usual, Step& step) {
-        const QString paths[] = {usual, Docs("folder.txt"), Docs("a file/inside.txt")};
+        const QString paths[] = {Docs("folder.txt"), Docs("a file/inside.txt"),
+                                 QStringLiteral("/proc/version")};
         const QString path = Chance(60) ? usual : paths[Pick(3)];
         step.savedOver = path;
         QFile file(path);
@@ -790,8 +792,17 @@ protected:
                     : QByteArray();
             if (failed && now != step.savedOverBytes)
                 Violation("a failed save changed " + step.savedOver.toStdString());
-            if (!failed && boxes.size() == 1 && now.isEmpty())
-                Violation("a save said it worked but left no file");
+            const bool saved = !boxes.filter("saved successfully").isEmpty();
+            if (saved && step.savedOver.endsWith(".txt")) {
+                const auto values = PresetValuesFromFile(now);
+                PresetValues expected{};
+                for (std::size_t k = 0; k < PresetFieldCount; ++k)
+                    expected[k] = Model().Value(static_cast<int>(k));
+                if (!values || *values != expected)
+                    Violation("a preset said saved does not hold the model's values");
+            }
+            if (!boxes.filter("Backup saved").isEmpty() && now.isEmpty())
+                Violation("a backup said saved left no file");
         }
     }
 
@@ -817,26 +828,27 @@ protected:
             Violation("one step showed " + std::to_string(counted.size()) + " boxes");
     }
 
-    void CheckIdentity(const Step& step, const QStringList& boxes, std::size_t writesFrom) {
-        if (!step.request || !Open()) return;
-        bool asked = false;
-        for (std::size_t i = writesFrom; i < watch_->writes.size(); ++i)
-            if (watch_->writes[i].bytes == sim::Bytes{0x02, 0x00} &&
-                watch_->writes[i].status == ftd::FT_OK)
-                asked = true;
-        if (!asked || !boxes.isEmpty() || !formMain->lblStatus->text().startsWith("Status")) return;
+    // After a whole Request the model and the main window name what the
+    // pedal runs; the algorithm list marks the one the editor works with.
+    void CheckIdentity(const Step& step, const QStringList& console) {
+        QListWidget* list = formMain->lstEffects;
+        const QList<QListWidgetItem*> selected = list->selectedItems();
+        if (!selected.isEmpty() && selected.first()->text() != SelectedAlgorithmName)
+            Violation("the list marks " + selected.first()->text().toStdString() +
+                      ", the editor works with '" + SelectedAlgorithmName.toStdString() + "'");
+        // Logged only from a whole answer.
+        if (!step.request || console.filter("Firmware Version: ").isEmpty()) return;
         const auto& id = Model().identity();
         if (!id || id->firmwareVersion != Pedal().FirmwareVersion() ||
             id->algorithmVersion != Pedal().AlgorithmVersion() ||
             id->effectNumber != Pedal().EffectNumber())
             Violation("after a whole Request the model does not name what the pedal runs");
-        if (formMain->lblFirmwareVersion->text() !=
-            QStringLiteral("Firmware Version: %1")
-                .arg(Pedal().FirmwareVersion(), 2, 16, QLatin1Char('0'))
-                .toUpper()
-                .replace("FIRMWARE VERSION", "Firmware Version"))
-            Violation("after a whole Request the main window shows " +
-                      formMain->lblFirmwareVersion->text().toStdString());
+        const QString shown =
+            QStringLiteral("Firmware Version: ") +
+            QStringLiteral("%1").arg(Pedal().FirmwareVersion(), 2, 16, QLatin1Char('0')).toUpper();
+        if (formMain->lblFirmwareVersion->text() != shown)
+            Violation("after a whole Request the main window shows '" +
+                      formMain->lblFirmwareVersion->text().toStdString() + "'");
     }
 
     void Run() {
@@ -864,7 +876,8 @@ protected:
             dialogs->fileNames.clear();
             if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
             const QStringList boxes = dialogs->messages.mid(boxesFrom);
-            run_.Took(stepNumber_, step.what, boxes, NewConsoleLines());
+            const QStringList console = NewConsoleLines();
+            run_.Took(stepNumber_, step.what, boxes, console);
             const bool unplugged = attachedBefore && Unplugged();
             if (!Unplugged() && Pedal().UploadInProgress()) {
                 // Not tracked (see the top of the file): the player switches
@@ -891,7 +904,7 @@ protected:
             CheckUpload(step, statusBefore, uploadsBefore, unplugged);
             CheckFiles(step, valuesBefore, writesFrom, boxes);
             CheckBoxes(step, boxes);
-            CheckIdentity(step, boxes, writesFrom);
+            CheckIdentity(step, console);
         }
     }
 
