@@ -668,6 +668,30 @@ protected:
         }
     }
 
+    // One write, one message: the pedal parsed exactly what reached it, in
+    // order, so no two messages ran into each other.
+    void CheckParsed(std::size_t writesFrom, std::size_t commandsBefore) {
+        std::vector<sim::Bytes> written;
+        for (std::size_t i = writesFrom; i < watch_->writes.size(); ++i) {
+            const Write& w = watch_->writes[i];
+            // The sync byte sends a running pedal into its bootloader (as if
+            // its boot button were held): no message of the effect.
+            if (w.status == ftd::FT_OK && !w.pedalInBootloader && w.bytes != sim::Bytes{0x7F})
+                written.push_back(w.bytes);
+        }
+        const auto& commands = Pedal().Commands();
+        const std::vector<sim::Bytes> parsed(
+            commands.begin() +
+                static_cast<std::ptrdiff_t>(std::min(commandsBefore, commands.size())),
+            commands.end());
+        if (parsed == written) return;
+        std::string text = "the pedal parsed";
+        for (const auto& m : parsed) text += " [" + Hex(m).toStdString() + "]";
+        text += " from the writes";
+        for (const auto& m : written) text += " [" + Hex(m).toStdString() + "]";
+        Violation(text);
+    }
+
     void CheckControls() {
         TformMain& m = *formMain;
         const bool open = Open();
@@ -862,6 +886,7 @@ protected:
             const int boxesFrom = static_cast<int>(dialogs->messages.size());
             const std::size_t unrecognisedBefore = Pedal().Unrecognised().size();
             const std::size_t uploadsBefore = Pedal().UploadCount();
+            const std::size_t commandsBefore = Pedal().Commands().size();
             const QString statusBefore = formMain->lblStatus->text();
             const std::vector<std::uint32_t> valuesBefore = ModelValues();
             const bool attachedBefore = !Unplugged();
@@ -889,6 +914,7 @@ protected:
             }
 
             CheckWrites(writesFrom);
+            CheckParsed(writesFrom, commandsBefore);
             if (Pedal().Unrecognised().size() > unrecognisedBefore) {
                 std::string writes;
                 for (std::size_t i = writesFrom; i < watch_->writes.size(); ++i)
