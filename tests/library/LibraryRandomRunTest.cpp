@@ -4,7 +4,7 @@
 // information window, the MIDI channel, the note cut, the debug console's
 // EEPROM and raw-write tools, presets, backups and restores (with files that
 // are not what they should be: a foreign file, a folder, a pipe, a missing
-// path), Request, Connect, Disconnect, Upgrade Mode, unplugging and plugging
+// or unwritable path), Request, Connect, Disconnect, Upgrade Mode, unplugging and plugging
 // back in, windows opened and closed in any order. The pedal's answers come
 // whole, in pieces, late, not at all, with a garbage tail or cut short; the
 // pedal is unplugged while the editor waits; the driver refuses a write now
@@ -12,8 +12,9 @@
 // something else.
 //
 // Checked after every step:
-// - nothing is left busy, and the pedal never got a message it could not make
-//   sense of (two messages' bytes interleaved, or a message into an image);
+// - nothing is left busy, and the pedal parsed exactly the messages that
+//   reached it, one a write, in order: no two messages' bytes interleaved,
+//   no message taken into an image;
 // - nothing is written without a connected pedal, and nothing but the sync
 //   byte reaches a pedal in its bootloader;
 // - an upload reported complete delivered the selected algorithm's image
@@ -772,8 +773,7 @@ protected:
                       "/" + std::to_string(held.second));
     }
 
-    void CheckUpload(const Step& step, const QString& statusBefore, std::size_t uploadsBefore,
-                     bool unplugged) {
+    void CheckUpload(const Step& step, const QString& statusBefore, std::size_t uploadsBefore) {
         const QString status = formMain->lblStatus->text();
         const bool delivered = Pedal().UploadCount() > uploadsBefore;
         if (!step.upload) {
@@ -889,7 +889,6 @@ protected:
             const std::size_t commandsBefore = Pedal().Commands().size();
             const QString statusBefore = formMain->lblStatus->text();
             const std::vector<std::uint32_t> valuesBefore = ModelValues();
-            const bool attachedBefore = !Unplugged();
             duringRan_ = false;
 
             Step step = RandomStep();
@@ -903,7 +902,6 @@ protected:
             const QStringList boxes = dialogs->messages.mid(boxesFrom);
             const QStringList console = NewConsoleLines();
             run_.Took(stepNumber_, step.what, boxes, console);
-            const bool unplugged = attachedBefore && Unplugged();
             if (!Unplugged() && Pedal().UploadInProgress()) {
                 // Not tracked (see the top of the file): the player switches
                 // the pedal off and on.
@@ -927,7 +925,7 @@ protected:
             CheckControls();
             CheckMidiTick();
             CheckNoteCut(step, writesFrom);
-            CheckUpload(step, statusBefore, uploadsBefore, unplugged);
+            CheckUpload(step, statusBefore, uploadsBefore);
             CheckFiles(step, valuesBefore, writesFrom, boxes);
             CheckBoxes(step, boxes);
             CheckIdentity(step, console);
