@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "device/Communication.h"
+#include "device/Connection.h"
 #include "device/D2XXUnit.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -210,12 +211,22 @@ bool PedalLink::RefuseIfBusy() {
     return true;
 }
 
+bool PedalLink::RefuseIfInBootloader() {
+    if (!BootloaderConnected) return false;
+    emit refused(QStringLiteral(
+        "The pedal is in its bootloader, which takes no messages for the effect; nothing was "
+        "sent."));
+    return true;
+}
+
 bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
     if (cancelled_ || RefuseIfBusy()) return false;
     if (!open_) {
         emit refused(QStringLiteral("The pedal is not connected; nothing was sent."));
         return false;
     }
+    // The bootloader would read the message's bytes as commands of its own.
+    if (RefuseIfInBootloader()) return false;
     return Write(message, purgeTransmitFirst);
 }
 
@@ -325,6 +336,10 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
     }
     if (RefuseIfBusy()) {
         result.status = Status::Busy;
+        return result;
+    }
+    if (RefuseIfInBootloader()) {
+        result.status = Status::NotOpen;
         return result;
     }
 

@@ -164,6 +164,9 @@ signals:
 
 private:
     PedalLink() = default;
+    // True (and says so by refused()) while the pedal at the other end is in
+    // its bootloader: only the firmware upgrade talks to it, by its own steps.
+    bool RefuseIfInBootloader();
     // Writes the hex text; a device that vanished closes the link.
     bool Write(const PedalMessage& message, bool purgeTransmitFirst);
     // A driver call failed with status: a device that has gone closes the

@@ -461,6 +461,10 @@ void VirtualPedal::PlugIn() {
     inBootloader_ = false;
     output_.clear();
     partial_.clear();
+    // Powered up afresh, the DSP waits for no image an earlier pre-upload
+    // message announced.
+    uploadArmed_ = false;
+    upload_.clear();
 }
 
 void VirtualPedal::PullPlug() {

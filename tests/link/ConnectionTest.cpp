@@ -16,6 +16,7 @@
 #include "device/Connection.h"
 #include "device/D2XXUnit.h"
 #include "device/PedalLink.h"
+#include "effects/TformNoteTrackingFilter.h"
 #include "tests/link/LinkSupport.h"
 #include "tests/support/EditorFixture.h"
 
@@ -356,6 +357,48 @@ INSTANTIATE_TEST_SUITE_P(
                                true,
                                2}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Connected to the bootloader, the tools that go around the settings (the
+// MIDI channel, the note cut, the console's EEPROM and raw write, Open FX)
+// send it nothing: it would read their bytes as commands of its own. The
+// main window's status line says why; the MIDI menu ticks no channel.
+TEST_F(Link, ToolsSendNothingToThePedalsBootloader) {
+    sim::VirtualPedal& pedal = AddPedal("QMK3TEST");
+    pedal.EnterBootloader();
+    Start();
+    FirmwareUpgradeMode = true;
+    Connect();
+    ASSERT_TRUE(BootloaderConnected);
+    dialogs->messages.clear();
+
+    const std::pair<const char*, std::function<void()>> tools[] = {
+        {"MIDI channel 5", [] { formMain->menuMIDIchannel->actions()[5]->trigger(); }},
+        {"Note Cut Save",
+         [] {
+             formMain->menuNoteCut->trigger();
+             formNoteTrackingFilter->btnSave->click();
+         }},
+        {"Erase EEPROM", [] { formPrint->btnEraseEeprom->click(); }},
+        {"Read E2P", [] { formPrint->btnReadEEPROM->click(); }},
+        {"raw Send",
+         [] {
+             formPrint->edtAddress->setText(QStringLiteral("0010"));
+             formPrint->edtData->setText(QStringLiteral("0000007F"));
+             formPrint->btnSend->click();
+         }},
+        {"Open FX", [] { formMain->btnOpenEffect->click(); }},
+    };
+    for (const auto& [name, use] : tools) {
+        formMain->lblStatus->setText(QStringLiteral("Status: "));
+        use();
+        EXPECT_EQ(Sent(), std::vector<sim::Bytes>{sim::Bytes{0x7F}}) << name;
+        EXPECT_TRUE(formMain->lblStatus->text().contains(QStringLiteral("bootloader"))) << name;
+        EXPECT_TRUE(dialogs->messages.isEmpty()) << name;
+    }
+    for (QAction* channel : formMain->menuMIDIchannel->actions())
+        EXPECT_FALSE(channel->isChecked()) << channel->text().toStdString();
+    EXPECT_TRUE(pedal.InBootloader());
+}
 
 // The pedal runs its effect, not its bootloader, and never answers the sync byte.
 TEST_F(Link, DisconnectDuringTheBootloaderWaitLeavesTheLinkDisconnected) {

@@ -158,6 +158,23 @@ TEST_F(DspSide, UploadWaitsForTheWholeImageThenAnswersOnce) {
     EXPECT_EQ(pedal.SlotValue(0), 0x007FE000u);
 }
 
+// Switched off and on in the middle of an upload, the pedal waits for no
+// image: the next message is a message again.
+TEST_F(DspSide, APedalPoweredUpAgainWaitsForNoImage) {
+    const Bytes image = AlgorithmImage(4640, 0x0100);
+    Exchange(B({0x0D, 0x00}));
+    Exchange(Bytes(image.begin(), image.begin() + 100));
+    ASSERT_TRUE(pedal.UploadInProgress());
+
+    pedal.PullPlug();
+    pedal.PlugIn();
+
+    EXPECT_FALSE(pedal.UploadInProgress());
+    EXPECT_EQ(Report().size(), 81u);
+    EXPECT_TRUE(pedal.Unrecognised().empty());
+    EXPECT_EQ(pedal.UploadCount(), 0u);
+}
+
 TEST_F(DspSide, UploadAnswerFaults) {
     const Bytes image = AlgorithmImage(64, 0x000B);
     auto upload = [&] {

@@ -42,7 +42,8 @@ void RandomRun::Fail(int number, const std::string& what) {
     for (const std::string& s : recent_) os << "\n  " << s;
     os << "\nthe debug console during the last step:";
     for (const QString& line : console_.mid(std::max<qsizetype>(0, console_.size() - 60)))
-        os << "\n  " << line.toStdString();
+        // An upload logs its whole image on one line: the start says enough.
+        os << "\n  " << line.left(160).toStdString() << (line.size() > 160 ? "..." : "");
     ADD_FAILURE() << os.str();
     failed_ = true;
 }
