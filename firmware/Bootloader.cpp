@@ -320,6 +320,11 @@ void BringBootloaderBackInStep() {
             Fail(QStringLiteral("the link to the pedal failed while ") + kResyncStep,
                  kReconnectHint);
         case BootloaderResync::Outcome::NoRefusal:
+            // The message asks for the pedal to be switched off and on, after
+            // which it waits for no command: the next Connect must not send
+            // the filler again, least of all to a pedal that came up running
+            // its effect.
+            BootloaderMidCommand = false;
             break;
     }
     Fail(QStringLiteral("the bootloader did not come back in step: it refused none of the %1 "

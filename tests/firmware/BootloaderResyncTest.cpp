@@ -233,8 +233,12 @@ TEST_F(Resync, ABootloaderThatRefusesNothingEndsWithThePowerCycleAdvice) {
     driver->Unplug(0);
     driver->PlugIn(0);
     dialogs->messages.clear();
+    const std::size_t beforeConnect = pedal.Messages().size();
     formMain->menuConnect->trigger();
     ASSERT_EQ(dialogs->messages, QStringList{kSynchronised});
+    // A pedal switched off and on waits for no half command: the sync byte
+    // alone, no filler.
+    EXPECT_EQ(pedal.Messages().size() - beforeConnect, 1u);
     dialogs->messages.clear();
     ClickUpgrade();
     ExpectTheImageRuns(pedal);
