@@ -72,7 +72,7 @@ struct ExchangeResult {
     enum class Status {
         Whole,        // answer holds exactly the whole answer
         Busy,         // another exchange was running; nothing was sent
-        NotOpen,      // no device is open; nothing was sent
+        NotOpen,      // no device is open, or it is in its bootloader; nothing was sent
         WriteFailed,  // the driver refused the write (its box has been shown)
         NoAnswer,     // nothing came within the time
         Incomplete,   // part of an answer came, then nothing more

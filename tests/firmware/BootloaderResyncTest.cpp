@@ -52,10 +52,7 @@ protected:
     bool UsesScriptedBootloader() const override { return false; }
     void SetUp() override {
         FirmwareFixture::SetUp();
-        auto owned = std::make_unique<RefusingDriver>();
-        refusing = owned.get();
-        driver = owned.get();
-        ftd::InstallDriver(std::move(owned));
+        refusing = UseDriver<RefusingDriver>();
         BootloaderReplyTimeoutMs = BootloaderEraseTimeoutMs = 100;
         // The virtual pedal answers at once.
         BootloaderResyncWaitMs = 5;

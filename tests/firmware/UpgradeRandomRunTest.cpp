@@ -110,10 +110,7 @@ class UpgradeRandomRun : public EditorFixture, public ::testing::WithParamInterf
 protected:
     void SetUp() override {
         EditorFixture::SetUp();
-        auto owned = std::make_unique<WatchingDriver>();
-        watch_ = owned.get();
-        driver = owned.get();
-        ftd::InstallDriver(std::move(owned));
+        watch_ = UseDriver<WatchingDriver>();
         PedalLink::TimeoutCapMs() = kWaitMs;
         savedReply_ = BootloaderReplyTimeoutMs;
         savedErase_ = BootloaderEraseTimeoutMs;

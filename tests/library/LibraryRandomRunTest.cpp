@@ -119,12 +119,8 @@ class LibraryRandomRun : public StoredSettingsFixture,
 protected:
     void SetUp() override {
         StoredSettingsFixture::SetUp();
-        auto owned = std::make_unique<WatchingDriver>();
-        watch_ = owned.get();
-        driver = owned.get();
-        ftd::InstallDriver(std::move(owned));
+        watch_ = UseDriver<WatchingDriver>();
         PedalLink::TimeoutCapMs() = kTimeoutCapMs;
-        during_.setSingleShot(true);
         // The seeds may share one process: each starts where the editor does.
         DeviceConnected = BootloaderConnected = FirmwareUpgradeMode = false;
         SelectedAlgorithmName.clear();
@@ -251,7 +247,7 @@ protected:
                 auto& f = p.NextReplyFault();
                 f.splitAfter = {5};
                 f.splitGapMs = kPieceGapMs;
-                WhileWaiting(
+                during_.Arm(
                     15, [this] { driver->Unplug(0); }, "unplug");
                 step.what += " [unplugged mid-wait]";
                 return false;
@@ -264,24 +260,11 @@ protected:
         }
     }
 
-    // Runs what a click does while the next exchange waits for the pedal; a
-    // step that never waited never runs it.
-    void WhileWaiting(int ms, std::function<void()> action, std::string what) {
-        duringWhat_ = std::move(what);
-        during_.disconnect();
-        QObject::connect(&during_, &QTimer::timeout, formMain, [this, action = std::move(action)] {
-            if (!PedalLink::Instance().IsBusy()) return;
-            duringRan_ = true;
-            action();
-        });
-        during_.start(ms);
-    }
-
     // A click on something else while the editor waits.
     void ClickMeanwhile() {
         switch (Pick(9)) {
             case 0:
-                WhileWaiting(
+                during_.Arm(
                     15,
                     [this] {
                         dialogs->answers.push_front(platform::Answer::Yes);
@@ -290,26 +273,26 @@ protected:
                     "Upload");
                 break;
             case 1:
-                WhileWaiting(
+                during_.Arm(
                     15, [] { QTest::mouseClick(formMain->btnRequest, Qt::LeftButton); }, "Request");
                 break;
             case 2: {
                 const int channel = Pick(17);
-                WhileWaiting(
+                during_.Arm(
                     15, [channel] { formMain->menuMIDIchannel->actions()[channel]->trigger(); },
                     "MIDI " + std::to_string(channel));
                 break;
             }
             case 3:
-                WhileWaiting(
+                during_.Arm(
                     15, [] { formNoteTrackingFilter->btnSave->click(); }, "note cut Save");
                 break;
             case 4:
-                WhileWaiting(
+                during_.Arm(
                     15, [] { formPrint->btnReadEEPROM->click(); }, "Read E2P");
                 break;
             case 5:
-                WhileWaiting(
+                during_.Arm(
                     15,
                     [] {
                         formPrint->edtAddress->setText("0010");
@@ -319,11 +302,11 @@ protected:
                     "raw Send");
                 break;
             case 6:
-                WhileWaiting(
+                during_.Arm(
                     15, [this] { ClickRow(Pick(3)); }, "an algorithm");
                 break;
             case 7:
-                WhileWaiting(
+                during_.Arm(
                     15,
                     [this] {
                         dialogs->fileNames.push_front(PresetFolder() + "/Good.txt");
@@ -332,7 +315,7 @@ protected:
                     "Load Preset");
                 break;
             default:
-                WhileWaiting(
+                during_.Arm(
                     15, [] { formMain->menuDisconnect->trigger(); }, "Disconnect");
         }
     }
@@ -834,7 +817,7 @@ protected:
         for (const QString& box : boxes)
             if (box.trimmed().isEmpty()) Violation("an empty message box");
         // A click made during the wait is a command of its own, with its own box.
-        if (duringRan_) return;
+        if (during_.Ran()) return;
         // Left out of the count: Scan's report of what it found, and a
         // driver's own box, which comes at once by design, before the
         // operation says what the failure means for it.
@@ -889,16 +872,16 @@ protected:
             const std::size_t commandsBefore = Pedal().Commands().size();
             const QString statusBefore = formMain->lblStatus->text();
             const std::vector<std::uint32_t> valuesBefore = ModelValues();
-            duringRan_ = false;
+            during_.Begin();
 
             Step step = RandomStep();
 
             // Nothing armed for this step reaches a later one.
-            during_.stop();
+            during_.Stop();
             driver->ForgetFailures();
             dialogs->answers.clear();
             dialogs->fileNames.clear();
-            if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
+            if (during_.Ran()) step.what += " {meanwhile: " + during_.What() + "}";
             const QStringList boxes = dialogs->messages.mid(boxesFrom);
             const QStringList console = NewConsoleLines();
             run_.Took(stepNumber_, step.what, boxes, console);
@@ -935,9 +918,7 @@ protected:
     RandomRun run_;
     WatchingDriver* watch_ = nullptr;
     std::unique_ptr<NamedPipe> pipe_;
-    QTimer during_;
-    bool duringRan_ = false;
-    std::string duringWhat_;
+    ClickDuringWait during_;
     // The channel byte of the last MIDI message that reached the running pedal.
     std::optional<std::uint8_t> midiSent_;
     int stepNumber_ = 0;

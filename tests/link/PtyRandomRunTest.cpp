@@ -220,7 +220,6 @@ protected:
     void SetUp() override {
         PedalSimFixture::SetUp();
         PedalLink::TimeoutCapMs() = kTimeoutCapMs;
-        during_.setSingleShot(true);
     }
     void TearDown() override {
         PedalLink::TimeoutCapMs() = 0;
@@ -330,19 +329,6 @@ protected:
                           list->visualItemRect(item).center());
     }
 
-    // Runs what a click does while the next exchange waits for the pedal; a
-    // step that never waited never runs it.
-    void WhileWaiting(int ms, std::function<void()> action, std::string what) {
-        duringWhat_ = std::move(what);
-        during_.disconnect();
-        QObject::connect(&during_, &QTimer::timeout, formMain, [this, action = std::move(action)] {
-            if (!PedalLink::Instance().IsBusy()) return;
-            duringRan_ = true;
-            action();
-        });
-        during_.start(ms);
-    }
-
     // Somewhere in the pause before the answer is read (the pedal has the
     // request and answers anyway) or while it comes in pieces.
     int MidWaitMs() { return 20 + Pick(500); }
@@ -367,12 +353,12 @@ protected:
                 break;
             }
             case 2:
-                WhileWaiting(
+                during_.Arm(
                     MidWaitMs(), [this] { Unplug(); }, "unplug");
                 step.what += " [unplug mid-wait]";
                 break;
             case 3:
-                WhileWaiting(
+                during_.Arm(
                     MidWaitMs(), [] { formMain->menuDisconnect->trigger(); }, "Disconnect");
                 step.what += " [Disconnect mid-wait]";
                 break;
@@ -388,7 +374,7 @@ protected:
             }
             case 4:
                 if (TformFXsettings* w = Window()) {
-                    WhileWaiting(
+                    during_.Arm(
                         MidWaitMs(),
                         [w, &step] {
                             step.movedDuringWait.insert(SlotWaveClip);
@@ -511,7 +497,7 @@ protected:
             Press(buttons[Pick(4)], step);
         } else if (roll < 73) {
             if (Chance(30))
-                WhileWaiting(
+                during_.Arm(
                     MidWaitMs() + 400, [this] { Unplug(); }, "unplug");
             Press(formMain->btnUpload, step);
         } else if (roll < 78) {
@@ -623,20 +609,20 @@ protected:
                 Violation("after the unplug was reported the windows still show a connection");
         }
         const bool disconnected =
-            step.disconnectClicked || (duringRan_ && duringWhat_ == "Disconnect");
+            step.disconnectClicked || (during_.Ran() && during_.What() == "Disconnect");
         if (unreported_ && !PedalLink::Instance().IsOpen()) {
             if (!disconnected) Violation("the unplug closed the link without saying so");
             unreported_ = false;
         }
         if (step.request && unreportedBefore_ && !step.unpluggedDuring && reports != 1)
             Violation("a Request to an unplugged pedal did not report it");
-        if (duringRan_ && duringWhat_ == "unplug" && reports != 1)
+        if (during_.Ran() && during_.What() == "unplug" && reports != 1)
             Violation("an unplug while the editor waited was not reported once");
         // A knob, box or list whose write found the pedal gone keeps what
         // the pedal still has.
         if (reports > 0 && !step.request && expected != now)
             Violation("an edit whose write found the pedal unplugged was kept");
-        if (step.silent && !duringRan_ && connected &&
+        if (step.silent && !during_.Ran() && connected &&
             boxes != QStringList{QStringLiteral("The pedal did not answer.")})
             Violation("a Request to a silent pedal ended with " + boxes.join('|').toStdString());
         if (step.connectTried && !connected)
@@ -718,18 +704,18 @@ protected:
             const int messagesBefore = static_cast<int>(dialogs->messages.size());
             unreportedBefore_ = unreported_;
             const bool runningBefore = PedalRunning();
-            duringRan_ = false;
+            during_.Begin();
             silentForStep_ = false;
             watchdog.Step("seed " + std::to_string(GetParam()) + ", step " +
                           std::to_string(stepNumber_));
 
             Step step = RandomStep();
 
-            during_.stop();
+            during_.Stop();
             dialogs->answers.clear();
             if (silentForStep_) Set("silent off");
             step.unpluggedDuring = runningBefore && !PedalRunning();
-            if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
+            if (during_.Ran()) step.what += " {meanwhile: " + during_.What() + "}";
             run_.Took(stepNumber_, step.what, dialogs->messages.mid(messagesBefore),
                       NewConsoleLines());
             Check(step, before, entriesBefore, wasConnected, writesBefore, messagesBefore);
@@ -742,9 +728,7 @@ protected:
     LoggingDriver* log_ = nullptr;
     // Addresses of the built-in algorithm's parameters, as the pedal has them.
     sim::VirtualPedal addresses_;
-    QTimer during_;
-    bool duringRan_ = false;
-    std::string duringWhat_;
+    ClickDuringWait during_;
     bool silentForStep_ = false;
     // The pedal program was killed while the editor had it open, and the
     // editor has not said so yet.

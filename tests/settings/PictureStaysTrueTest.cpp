@@ -105,7 +105,6 @@ protected:
     void SetUp() override {
         StoredSettingsFixture::SetUp();
         PedalLink::TimeoutCapMs() = kTimeoutCapMs;
-        during_.setSingleShot(true);
     }
     void TearDown() override {
         PedalLink::TimeoutCapMs() = 0;
@@ -192,19 +191,6 @@ protected:
     }
     bool Connected() { return DeviceConnected && PedalLink::Instance().IsOpen(); }
     bool Unplugged() { return driver->AttachedCount() == 0; }
-
-    // Runs what a click does while the next exchange waits for the pedal; a
-    // step that never waited never runs it.
-    void WhileWaiting(int ms, std::function<void()> action, std::string what) {
-        duringWhat_ = std::move(what);
-        during_.disconnect();
-        QObject::connect(&during_, &QTimer::timeout, formMain, [this, action = std::move(action)] {
-            if (!PedalLink::Instance().IsBusy()) return;
-            duringRan_ = true;
-            action();
-        });
-        during_.start(ms);
-    }
 
     void Press(QPushButton* button, Step& step) {
         step.what += " " + button->text().toStdString();
@@ -393,7 +379,7 @@ protected:
                 auto& f = p.NextReplyFault();
                 f.splitAfter = {90, 190};
                 f.splitGapMs = kPieceGapMs;
-                WhileWaiting(
+                during_.Arm(
                     40, [this] { driver->Unplug(0); }, "unplug");
                 step.what += " [unplugged mid-wait]";
                 return;
@@ -407,7 +393,7 @@ protected:
         switch (Pick(4)) {
             case 0:
                 if (!w) return;
-                WhileWaiting(
+                during_.Arm(
                     15,
                     [w, &step] {
                         step.movedDuringWait.insert(SlotWaveClip);
@@ -418,7 +404,7 @@ protected:
                 break;
             case 1:
                 if (!w) return;
-                WhileWaiting(
+                during_.Arm(
                     15,
                     [this, w, &step] {
                         step.movedDuringWait.insert(SlotHarmonicPitch);
@@ -429,12 +415,12 @@ protected:
                 break;
             case 2: {
                 QPushButton* b = Chance(50) ? formMain->btnSaveParameters : formMain->btnRequest;
-                WhileWaiting(
+                during_.Arm(
                     15, [b] { QTest::mouseClick(b, Qt::LeftButton); }, b->text().toStdString());
                 break;
             }
             default:
-                WhileWaiting(
+                during_.Arm(
                     15, [] { formMain->menuDisconnect->trigger(); }, "Disconnect");
         }
     }
@@ -711,17 +697,17 @@ protected:
             const bool wasConnected = Connected();
             const std::size_t sentBefore = Pedal().Messages().size();
             const int messagesBefore = static_cast<int>(dialogs->messages.size());
-            duringRan_ = false;
+            during_.Begin();
 
             Step step = RandomStep();
 
             // Nothing armed for this step reaches a later one. (A reply fault
             // whose Request never went out stays for the pedal's next reply.)
-            during_.stop();
+            during_.Stop();
             driver->ForgetFailures();
             dialogs->answers.clear();
             dialogs->fileNames.clear();
-            if (duringRan_) step.what += " {meanwhile: " + duringWhat_ + "}";
+            if (during_.Ran()) step.what += " {meanwhile: " + during_.What() + "}";
             run_.Took(stepNumber_, step.what, dialogs->messages.mid(messagesBefore),
                       NewConsoleLines());
             Check(step, before, wasConnected, sentBefore, messagesBefore);
@@ -729,9 +715,7 @@ protected:
     }
 
     RandomRun run_;
-    QTimer during_;
-    bool duringRan_ = false;
-    std::string duringWhat_;
+    ClickDuringWait during_;
     // The slots written or read since the latest Connect.
     std::set<int> tracked_;
     int stepNumber_ = 0;

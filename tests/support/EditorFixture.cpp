@@ -15,9 +15,7 @@ void EditorFixture::SetUp() {
     platform::SetDocumentsFolder(documents.path());
     dialogs = &platform::InstallRecordingDialogs();
     clock = &platform::InstallCountingClock();
-    auto owned = std::make_unique<sim::VirtualPedalDriver>();
-    driver = owned.get();
-    ftd::InstallDriver(std::move(owned));
+    UseDriver<sim::VirtualPedalDriver>();
     PedalLink::Instance().Reset();
     // A run starts knowing of no bootloader left half-way through a command;
     // an earlier test's fault must not make this one's Connect mend it.

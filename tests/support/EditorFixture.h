@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
+
+#include "device/FtDriver.h"
 
 #include "platform/Dialogs.h"
 #include "platform/Network.h"
@@ -37,6 +40,17 @@ protected:
     QStringList ConsoleLines() const;
     // Lines logged since the last call.
     QStringList NewConsoleLines();
+    // Puts D, a virtual pedal driver that watches or spoils what goes by, in
+    // the place of the fixture's own, before the editor starts; returns it
+    // (driver is it too).
+    template <class D>
+    D* UseDriver() {
+        auto owned = std::make_unique<D>();
+        D* installed = owned.get();
+        driver = installed;
+        ftd::InstallDriver(std::move(owned));
+        return installed;
+    }
     // Writes the host made to the pedal at index, in order.
     std::vector<sim::Bytes> Sent(std::size_t pedal = 0) { return driver->Pedal(pedal).Messages(); }
 

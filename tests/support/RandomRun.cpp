@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <sstream>
 
+#include "device/PedalLink.h"
 #include "effects/ControlAssignments.h"
 #include "effects/TformFXsettings.h"
 
@@ -46,6 +47,21 @@ void RandomRun::Fail(int number, const std::string& what) {
         os << "\n  " << line.left(160).toStdString() << (line.size() > 160 ? "..." : "");
     ADD_FAILURE() << os.str();
     failed_ = true;
+}
+
+ClickDuringWait::ClickDuringWait() {
+    timer_.setSingleShot(true);
+}
+
+void ClickDuringWait::Arm(int ms, std::function<void()> action, std::string what) {
+    what_ = std::move(what);
+    timer_.disconnect();
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this, action = std::move(action)] {
+        if (!PedalLink::Instance().IsBusy()) return;
+        ran_ = true;
+        action();
+    });
+    timer_.start(ms);
 }
 
 bool Usable(QWidget* w) {

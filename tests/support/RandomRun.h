@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QStringList>
+#include <QTimer>
 #include <deque>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -34,6 +36,27 @@ private:
     bool failed_ = false;
     std::deque<std::string> recent_;
     QStringList console_;
+};
+
+// A click on something else while the editor waits for the pedal: the waits
+// run a nested event loop, so the click lands in the middle of an exchange.
+class ClickDuringWait {
+public:
+    ClickDuringWait();
+    // Runs action ms from now if an exchange is waiting then; a step that
+    // never waited never runs it.
+    void Arm(int ms, std::function<void()> action, std::string what);
+    // Before a step: nothing has run during it yet.
+    void Begin() { ran_ = false; }
+    // After the step: nothing armed for it reaches a later one.
+    void Stop() { timer_.stop(); }
+    bool Ran() const { return ran_; }
+    const std::string& What() const { return what_; }
+
+private:
+    QTimer timer_;
+    bool ran_ = false;
+    std::string what_;
 };
 
 // What the player can reach: enabled and on the screen.
