@@ -16,12 +16,13 @@ std::vector<std::uint32_t> ParameterValues() {
     return values;
 }
 
-// The form Save Preset writes: the byte-order mark, upper-case digits, single
-// CRs between the fields and none after the last.
+// The form Save Preset writes: the byte-order mark, then only upper-case
+// digits and single CRs between the fields, none after the last. (A second
+// byte-order mark is read past too, but is not in that form.)
 bool InSavedForm(const QByteArray& bytes) {
     if (!bytes.startsWith("\xEF\xBB\xBF") || bytes.endsWith('\r')) return false;
     for (char c : bytes.mid(3))
-        if (c == '\n' || (c >= 'a' && c <= 'z')) return false;
+        if (c != '\r' && (c < 0x20 || c > 0x7E || (c >= 'a' && c <= 'z'))) return false;
     return true;
 }
 
