@@ -197,8 +197,7 @@ void TformMain::menuLookClickItem(QAction* item) {
     try {
         platform::WriteFileAtomically(path, QByteArray::number(index));
     } catch (const platform::EditorError& e) {
-        throw platform::EditorError(QStringLiteral("Cannot save the look to \"%1\": %2")
-                                        .arg(QDir::toNativeSeparators(path), e.message()));
+        throw platform::EditorError(QStringLiteral("Cannot save the look: ") + e.message());
     }
 }
 

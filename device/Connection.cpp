@@ -14,7 +14,8 @@ QString AlgorithmVersion;
 QString EffectNumber;
 
 bool PedalTakesSettings() {
-    return DeviceConnected && PedalLink::Instance().IsOpen() && !FirmwareUpgradeMode &&
+    const PedalLink& link = PedalLink::Instance();
+    return DeviceConnected && link.IsOpen() && !link.AwaitsImage() && !FirmwareUpgradeMode &&
            !BootloaderConnected;
 }
 

@@ -19,7 +19,8 @@ extern bool DeviceConnected;
 extern bool BootloaderConnected;
 // Whether settings may go to the pedal: connected, and not to its bootloader
 // (in Upgrade Mode the pedal runs no effect, and a live write would reach the
-// bootloader as bytes of a command).
+// bootloader as bytes of a command), nor to a pedal that awaits an algorithm
+// image.
 bool PedalTakesSettings();
 // True only while the Request button's handler runs.
 extern bool ReadBackActive;

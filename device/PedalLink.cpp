@@ -124,6 +124,7 @@ void PedalLink::Reset() {
     busyWith_.clear();
     held_.clear();
     loop_ = nullptr;
+    imageAwaited_ = false;
     ++generation_;
 }
 
@@ -133,6 +134,9 @@ FT_STATUS PedalLink::Open(const QString& serialNumber) {
     open_ = true;
     cancelled_ = false;
     held_.clear();
+    // Whoever was told to switch a pedal that awaited an image off and on
+    // connects again only after doing so.
+    imageAwaited_ = false;
     SetFTBaudRate();
     SetFTDataCharacteristics();
     emit opened();
@@ -189,6 +193,8 @@ void PedalLink::DropReceived() {
 }
 
 bool PedalLink::Write(const PedalMessage& message, bool purgeTransmitFirst) {
+    // Every write passes here, held live writes too.
+    if (RefuseIfImageAwaited(message)) return false;
     if (purgeTransmitFirst &&
         Failed(QStringLiteral("FT_Purge TX"), ftd::Driver().Purge(DeviceHandle, ftd::FT_PURGE_TX)))
         return false;
@@ -200,8 +206,13 @@ bool PedalLink::Write(const PedalMessage& message, bool purgeTransmitFirst) {
     std::uint32_t written = 0;
     const FT_STATUS status =
         ftd::Driver().Write(DeviceHandle, OutBuffer.data(), static_cast<std::uint32_t>(n), written);
+    const bool whole = status == FT_OK && written == static_cast<std::uint32_t>(n);
+    // Any byte of the announcement may have armed the pedal; only a whole
+    // image disarms it.
+    if (message.announcesImage && (whole || written > 0)) imageAwaited_ = true;
+    if (message.isImage && whole) imageAwaited_ = false;
     if (Failed(QStringLiteral("FT_Write"), status)) return false;
-    return written == static_cast<std::uint32_t>(n);
+    return whole;
 }
 
 bool PedalLink::RefuseIfBusy() {
@@ -219,6 +230,15 @@ bool PedalLink::RefuseIfInBootloader() {
     return true;
 }
 
+bool PedalLink::RefuseIfImageAwaited(const PedalMessage& message) {
+    if (!imageAwaited_ || message.isImage) return false;
+    emit refused(QStringLiteral(
+        "The pedal still waits for the algorithm an upload announced and would take any message "
+        "as part of it; nothing was sent. Switch the pedal off and on, then use Disconnect and "
+        "Connect."));
+    return true;
+}
+
 bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
     if (cancelled_ || RefuseIfBusy()) return false;
     if (!open_) {
@@ -226,12 +246,13 @@ bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
         return false;
     }
     // The bootloader would read the message's bytes as commands of its own.
-    if (RefuseIfInBootloader()) return false;
+    if (RefuseIfInBootloader() || RefuseIfImageAwaited(message)) return false;
     return Write(message, purgeTransmitFirst);
 }
 
 bool PedalLink::WriteNow(std::uint16_t address, std::uint32_t value) {
     const PedalMessage message = msg::ParameterWrite(address, value);
+    if (RefuseIfImageAwaited(message)) return false;
     for (const QString& line : message.log) ConsolePrint(line);
     return Write(message, false);
 }
@@ -338,7 +359,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         result.status = Status::Busy;
         return result;
     }
-    if (RefuseIfInBootloader()) {
+    if (RefuseIfInBootloader() || RefuseIfImageAwaited(exchange.message)) {
         result.status = Status::NotOpen;
         return result;
     }

@@ -72,7 +72,8 @@ struct ExchangeResult {
     enum class Status {
         Whole,        // answer holds exactly the whole answer
         Busy,         // another exchange was running; nothing was sent
-        NotOpen,      // no device is open, or it is in its bootloader; nothing was sent
+        NotOpen,      // no device is open, or the pedal is in its bootloader or
+                      // awaits an image; nothing was sent
         WriteFailed,  // the driver refused the write (its box has been shown)
         NoAnswer,     // nothing came within the time
         Incomplete,   // part of an answer came, then nothing more
@@ -99,6 +100,11 @@ public:
     bool IsBusy() const { return busy_; }
     // What the running exchange is for (empty when none runs).
     QString BusyWith() const { return busyWith_; }
+    // The pre-upload message reached the pedal and the algorithm image did
+    // not follow whole: the pedal would take any message as part of it, so
+    // the link refuses every one but an image until the next Open (the user
+    // is asked to switch the pedal off and on first).
+    bool AwaitsImage() const { return imageAwaited_; }
 
     // Opens the device with this serial number through the driver wrappers
     // (whose error box reports a failure) and applies the link settings.
@@ -167,6 +173,9 @@ private:
     // True (and says so by refused()) while the pedal at the other end is in
     // its bootloader: only the firmware upgrade talks to it, by its own steps.
     bool RefuseIfInBootloader();
+    // True (and says so by refused()) while the pedal awaits an image and
+    // this message is not one.
+    bool RefuseIfImageAwaited(const PedalMessage& message);
     // Writes the hex text; a device that vanished closes the link.
     bool Write(const PedalMessage& message, bool purgeTransmitFirst);
     // A driver call failed with status: a device that has gone closes the
@@ -199,6 +208,7 @@ private:
     // A whole answer of lines ended at its last CR without the LF after it:
     // an LF that begins the next exchange's answer is that one, dropped.
     bool lfOwed_ = false;
+    bool imageAwaited_ = false;
     // While an exchange reads its answer: when it would give up waiting.
     QDeadlineTimer answerDue_;
     std::vector<std::pair<std::uint16_t, std::uint32_t>> held_;

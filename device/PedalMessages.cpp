@@ -87,7 +87,15 @@ PedalMessage EepromRead(std::uint16_t start, std::uint16_t end) {
 }
 
 PedalMessage PreUpload() {
-    return Plain(QStringLiteral("0D00"));
+    PedalMessage message = Plain(QStringLiteral("0D00"));
+    message.announcesImage = true;
+    return message;
+}
+
+PedalMessage AlgorithmImage(const QString& hex) {
+    PedalMessage message = Plain(hex);
+    message.isImage = true;
+    return message;
 }
 
 }  // namespace msg

@@ -11,6 +11,12 @@
 struct PedalMessage {
     QString hex;      // upper-case digit pairs, command code first
     QStringList log;  // the console lines that describe it, in order
+    // The pre-upload message: from it on the pedal takes every byte as part
+    // of an algorithm image, until it has the length the image's header
+    // gives. Nothing else may reach it until then.
+    bool announcesImage = false;
+    // An algorithm image, the one message a pedal told to expect one takes.
+    bool isImage = false;
     // The number of bytes the message has.
     int size() const { return static_cast<int>(hex.size() / 2); }
 };
@@ -44,5 +50,7 @@ PedalMessage EepromErase(std::uint16_t start, std::uint16_t end);
 PedalMessage EepromRead(std::uint16_t start, std::uint16_t end);
 // 0D 00: an algorithm image follows.
 PedalMessage PreUpload();
+// The algorithm image, as hex text, written whole after PreUpload().
+PedalMessage AlgorithmImage(const QString& hex);
 
 }  // namespace msg

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include "app/MainWindowConnection.h"
 #include "app/TformMain.h"
 #include "device/Communication.h"
 #include "device/Connection.h"
@@ -32,6 +33,26 @@ bool IsText(const QByteArray& answer) {
     while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
     return !line.isEmpty() &&
            std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// After a pre-upload message that reached the pedal, the image did not go out
+// whole: the pedal now takes every byte as part of it, and has no message
+// that ends the wait. The link sends nothing more; the user hears what to do.
+void SayIfThePedalAwaitsTheImage(TformMain& w) {
+    if (!PedalLink::Instance().AwaitsImage()) return;
+    ConsolePrint(QStringLiteral("upload: the pedal still waits for the image"));
+    for (QPushButton* b : {w.btnUpload, w.btnRequest, w.btnOpenEffect, w.btnAssign,
+                           w.btnSaveParameters, w.btnSetFootswitchMode, w.btnSetTuning})
+        b->setEnabled(false);
+    ShowWhetherSettingsGoOut();
+    // A pedal with a supply of its own keeps waiting when its cable is
+    // pulled, so the advice stands after an unplug too.
+    platform::ShowMessage(
+        QStringLiteral("The algorithm did not reach the pedal whole, and the pedal is still "
+                       "waiting for it: it would take any message as part of the algorithm. "
+                       "Switch the pedal off and on, then %1.")
+            .arg(PedalLink::Instance().IsOpen() ? QStringLiteral("use Disconnect and Connect")
+                                                : QStringLiteral("connect it again")));
 }
 
 }  // namespace
@@ -76,7 +97,10 @@ void TformMain::btnUploadClick() {
         return;
     }
 
-    if (!link.Send(msg::PreUpload())) return;
+    if (!link.Send(msg::PreUpload())) {
+        SayIfThePedalAwaitsTheImage(*this);
+        return;
+    }
     // The pedal gets ready to take the image.
     platform::SleepMs(400);
     UploadCheckTimer->start();
@@ -93,13 +117,14 @@ void TformMain::btnUploadClick() {
     // after 5 s; an answer that comes a little later still replaces its text.
     Exchange upload;
     upload.what = QStringLiteral("the upload");
-    upload.message = {image, {}};
+    upload.message = msg::AlgorithmImage(image);
     upload.answer = AnswerShape::TextLine(kUploadAnswerLength);
     upload.firstByteTimeoutMs = kUploadAnswerTimeoutMs;
     const ExchangeResult result = link.Run(upload);
     if (!result.whole()) {
         if (!result.problem.isEmpty())
             ConsolePrint(QStringLiteral("upload answer: ") + result.problem);
+        SayIfThePedalAwaitsTheImage(*this);
         return;
     }
     ConsolePrint(QStringLiteral("received: ") + UploadAnswerText(result.answer));

@@ -83,8 +83,14 @@ void CreateFolder(const QString& path) {
 }
 
 void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+    // The system's reasons ("No such file or directory" for a place where no
+    // file can be made) do not say which file; the user may not know either.
+    const auto failed = [&path](const QString& reason) {
+        return EditorError(
+            QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), reason));
+    };
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw EditorError(file.errorString());
+    if (!file.open(QIODevice::WriteOnly)) throw failed(file.errorString());
     // The bytes must reach the temporary file before it replaces the old one:
     // Qt 6.4's commit() renames even when its own final flush fails (a full
     // disk), which would swap a cut-short file in for a whole one.
@@ -93,9 +99,9 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
         // A failed flush leaves Qt's own error text empty; the system's says why.
         const QString reason = errno ? qt_error_string(errno) : file.errorString();
         file.cancelWriting();
-        throw EditorError(reason);
+        throw failed(reason);
     }
-    if (!file.commit()) throw EditorError(file.errorString());
+    if (!file.commit()) throw failed(file.errorString());
 }
 
 QByteArray ReadWholeFile(const QString& path) {

@@ -22,7 +22,7 @@ void CreateFolder(const QString& path);
 
 // Replaces the file's content in one step: the bytes go to a temporary file
 // that is renamed over the old one, so a failed write leaves the old file whole.
-// Throws EditorError with the reason.
+// Throws EditorError naming the file and the reason.
 void WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Reads the whole file; throws EditorError with the reason. A folder or a

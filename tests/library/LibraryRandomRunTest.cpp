@@ -16,7 +16,8 @@
 //   reached it, one a write, in order: no two messages' bytes interleaved,
 //   no message taken into an image;
 // - nothing is written without a connected pedal, and nothing but the sync
-//   byte reaches a pedal in its bootloader;
+//   byte reaches a pedal in its bootloader; a pedal left waiting for an
+//   image is known to the link, which sends it nothing;
 // - an upload reported complete delivered the selected algorithm's image
 //   exactly; a failed one says so and never reads as complete;
 // - after a whole Request the main window and the model name what the pedal
@@ -41,10 +42,10 @@
 // - Settings are compared with the pedal by the settings run; here only what
 //   the library and the tools own is.
 // - A pre-upload message that reached the pedal, followed by an image write
-//   the driver refused, leaves the pedal waiting for the image: it takes the
-//   next message's bytes as the image's, and nothing the editor can send
-//   ends that wait (the pedal has no message for it). The editor says the
-//   upload failed; the player here switches the pedal off and on.
+//   the driver refused, leaves the pedal waiting for the image, and nothing
+//   the editor could send ends that wait. The editor then sends nothing
+//   until the next Connect and asks the player to switch the pedal off and
+//   on first; the player here does so before that Connect.
 
 #include <QActionGroup>
 #include <QDir>
@@ -95,11 +96,20 @@ public:
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
         ::Write w{sim::Bytes(bytes, bytes + toWrite), ftd::FT_OK, PedalLink::Instance().IsOpen(),
                   DeviceConnected, AttachedCount() > 0 && Pedal().InBootloader()};
-        w.status = sim::VirtualPedalDriver::Write(handle, buffer, toWrite, bytesWritten);
+        // Only an algorithm image is this long.
+        if (refuseImage && toWrite > 64) {
+            refuseImage = false;
+            bytesWritten = 0;
+            w.status = ftd::FT_FAILED_TO_WRITE_DEVICE;
+        } else {
+            w.status = sim::VirtualPedalDriver::Write(handle, buffer, toWrite, bytesWritten);
+        }
         writes.push_back(std::move(w));
         return writes.back().status;
     }
     std::vector<::Write> writes;
+    // The next image's write is refused (after its pre-upload message went).
+    bool refuseImage = false;
 };
 
 struct Step {
@@ -346,7 +356,12 @@ protected:
         step.what += no ? " [No]" : " [Yes]";
         step.upload = !no;
         step.expectedImage = ImageOf(SelectedAlgorithmName);
-        if (!no && ArmAnswerFault(step) && Chance(60)) ClickMeanwhile();
+        if (!no && Chance(8)) {
+            watch_->refuseImage = true;
+            step.what += " [image write refused]";
+        } else if (!no && ArmAnswerFault(step) && Chance(60)) {
+            ClickMeanwhile();
+        }
         QTest::mouseClick(formMain->btnUpload, Qt::LeftButton);
     }
 
@@ -549,6 +564,11 @@ protected:
             driver->Unplug(0);
             driver->PlugIn(0);
         }
+        if (!Open() && Pedal().UploadInProgress()) {
+            // Told so when the image did not go out whole.
+            step.what += " after switching the pedal, which awaits an image, off and on";
+            Pedal().PlugIn();
+        }
         formMain->menuScan->trigger();
         if (formMain->menuConnect->isEnabled()) formMain->menuConnect->trigger();
     }
@@ -592,6 +612,17 @@ protected:
         if (FirmwareUpgradeMode && Chance(20)) {
             step.what = "Upgrade Mode off";
             formMain->menuFirmwareUpgradeMode->trigger();
+            return step;
+        }
+        // Told to, the player soon switches the pedal off and on and
+        // connects again (Connect does the switching).
+        if (Open() && PedalLink::Instance().AwaitsImage() && Chance(25)) {
+            step.what = "Disconnect";
+            formMain->menuDisconnect->trigger();
+            step.what += ", ";
+            Step again;
+            Connect(again);
+            step.what += again.what;
             return step;
         }
         // A player without a connection mostly makes one.
@@ -688,9 +719,12 @@ protected:
                                m.btnSaveParameters, m.btnSetFootswitchMode, m.btnSetTuning})
             if (!open && b->isEnabled())
                 Violation(b->objectName().toStdString() + " enabled without a connection");
-        if (open && !BootloaderConnected &&
+        const bool awaitsImage = PedalLink::Instance().AwaitsImage();
+        if (open && !BootloaderConnected && !awaitsImage &&
             (!m.btnRequest->isEnabled() || !m.btnUpload->isEnabled()))
             Violation("Request or Upload off while connected to the running pedal");
+        if (open && awaitsImage && (m.btnRequest->isEnabled() || m.btnUpload->isEnabled()))
+            Violation("Request or Upload on while the pedal awaits an image");
         if (open && BootloaderConnected && (m.btnRequest->isEnabled() || m.btnUpload->isEnabled()))
             Violation("Request or Upload on while connected to the bootloader");
         const bool takes = PedalTakesSettings();
@@ -879,20 +913,15 @@ protected:
             // Nothing armed for this step reaches a later one.
             during_.Stop();
             driver->ForgetFailures();
+            watch_->refuseImage = false;
             dialogs->answers.clear();
             dialogs->fileNames.clear();
             if (during_.Ran()) step.what += " {meanwhile: " + during_.What() + "}";
             const QStringList boxes = dialogs->messages.mid(boxesFrom);
             const QStringList console = NewConsoleLines();
             run_.Took(stepNumber_, step.what, boxes, console);
-            if (!Unplugged() && Pedal().UploadInProgress()) {
-                // Not tracked (see the top of the file): the player switches
-                // the pedal off and on.
-                step.what += " {the pedal switched off and on}";
-                driver->Unplug(0);
-                if (formMain->menuDisconnect->isEnabled()) formMain->menuDisconnect->trigger();
-                driver->PlugIn(0);
-            }
+            if (Open() && Pedal().UploadInProgress() && !PedalLink::Instance().AwaitsImage())
+                Violation("the pedal waits for an algorithm image the link does not know of");
 
             CheckWrites(writesFrom);
             CheckParsed(writesFrom, commandsBefore);

@@ -266,7 +266,9 @@ TEST_P(AnswerShapes, TellWholeFromPartialAndCutTheTail) {
     const ShapeCase& c = GetParam();
     QByteArray received(c.received);
     EXPECT_EQ(CheckAnswer(c.shape, received), c.progress);
-    if (c.progress == AnswerProgress::Whole) EXPECT_EQ(received, QByteArray(c.kept));
+    if (c.progress == AnswerProgress::Whole) {
+        EXPECT_EQ(received, QByteArray(c.kept));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -47,7 +47,9 @@ protected:
     std::vector<sim::Bytes> WritesAfterRequest() {
         auto sent = Pedal().Messages();
         EXPECT_FALSE(sent.empty());
-        if (!sent.empty()) EXPECT_EQ(sent.front(), HexBytes("02 00"));
+        if (!sent.empty()) {
+            EXPECT_EQ(sent.front(), HexBytes("02 00"));
+        }
         return sent.empty() ? sent : std::vector<sim::Bytes>(sent.begin() + 1, sent.end());
     }
 
@@ -143,7 +145,9 @@ TEST_P(RequestThroughFaults, AppliesWholeAnswersOnlyAndSendsNothingAfterAFailure
             ASSERT_EQ(w.size(), 7u);
             const auto address = static_cast<std::uint16_t>(w[1] * 256 + w[2]);
             for (std::size_t s = 0; s < 15; ++s)
-                if (Pedal().SlotAddress(s) == address) EXPECT_EQ(Word(w, 3), Pedal().SlotValue(s));
+                if (Pedal().SlotAddress(s) == address) {
+                    EXPECT_EQ(Word(w, 3), Pedal().SlotValue(s));
+                }
         }
         // Nothing of this answer is left for the next one.
         Pedal().ClearMessages();

@@ -257,7 +257,9 @@ TEST_F(PlayerFiles, NeitherAPresetNorARestoreWritesRange) {
     dialogs->messages.clear();
     Restore(backup);
     for (const sim::Bytes& m : Pedal().Messages())
-        if (m.front() == 0x01) EXPECT_NE(m[1] * 256 + m[2], 0) << "a write to address 0";
+        if (m.front() == 0x01) {
+            EXPECT_NE(m[1] * 256 + m[2], 0) << "a write to address 0";
+        }
     EXPECT_EQ(Pedal().SlotValue(SlotDry), Model().Value(SlotDry));
     EXPECT_EQ(Model().Value(SlotRange), 9u);
     ASSERT_EQ(dialogs->messages.size(), 1);

@@ -162,7 +162,7 @@ TEST_F(Looks, FailedSaveIsReportedWithTheLookAlreadyApplied) {
     Item(formMain->menuLook, "2")->trigger();
     EXPECT_EQ(qApp->styleSheet(), Sheet(2));
     ASSERT_EQ(dialogs->messages.size(), 1);
-    EXPECT_TRUE(dialogs->messages[0].startsWith("Cannot save the look to \""))
+    EXPECT_TRUE(dialogs->messages[0].startsWith("Cannot save the look: Cannot write \""))
         << dialogs->messages[0].toStdString();
     EXPECT_TRUE(dialogs->messages[0].contains("style.txt"));
     EXPECT_TRUE(QFileInfo(documents.filePath("VORKEL")).isFile());

@@ -1,9 +1,13 @@
 // The algorithm upload against the virtual pedal: the image in one write,
 // the answer in the status label, the watchdog, and images that must not go.
 
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
+#include <optional>
 
 #include "device/Communication.h"
+#include "device/Connection.h"
 #include "device/PedalLink.h"
 #include "library/Catalogue.h"
 #include "tests/upload/UploadSupport.h"
@@ -242,6 +246,101 @@ INSTANTIATE_TEST_SUITE_P(
             // A write the driver refuses without the device going away.
             [](UploadFixture& f) { static_cast<RefusedUpload&>(f).Driver().FailNext("Write", 10); },
             "FT_Write - Failed to write..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A bridge that fails the image's write (the one long write of an upload):
+// refused outright, or taking only its first bytes.
+class ImageWriteFails : public sim::VirtualPedalDriver {
+public:
+    std::optional<std::uint32_t> takes;  // none: refused
+    bool armed = true;
+
+    ftd::FT_STATUS Write(ftd::FT_HANDLE handle, const void* buffer, std::uint32_t toWrite,
+                         std::uint32_t& written) override {
+        if (!armed || toWrite < 100)
+            return VirtualPedalDriver::Write(handle, buffer, toWrite, written);
+        armed = false;
+        if (!takes) {
+            written = 0;
+            return ftd::FT_FAILED_TO_WRITE_DEVICE;
+        }
+        return VirtualPedalDriver::Write(handle, buffer, *takes, written);
+    }
+};
+
+struct BrokenImageCase {
+    const char* name;
+    std::optional<std::uint32_t> takes;
+    QStringList boxes;
+};
+
+std::ostream& operator<<(std::ostream& os, const BrokenImageCase& c) {
+    return os << c.name;
+}
+
+class BrokenImageWrite : public UploadFixture,
+                         public ::testing::WithParamInterface<BrokenImageCase> {};
+
+const QString kStillWaiting = QStringLiteral(
+    "The algorithm did not reach the pedal whole, and the pedal is still waiting for it: it would "
+    "take any message as part of the algorithm. Switch the pedal off and on, then use Disconnect "
+    "and Connect.");
+
+// After the pre-upload message the pedal takes every byte as the image's
+// until it has them all. When the image does not go out whole, nothing else
+// may reach it (a Request, a knob or a second upload would become part of
+// the algorithm it installs) until the player has switched it off and on and
+// connected again.
+TEST_P(BrokenImageWrite, NothingReachesThePedalUntilItIsSwitchedOffAndOnAndConnectedAgain) {
+    auto* bridge = UseDriver<ImageWriteFails>();
+    bridge->takes = GetParam().takes;
+    AddPedal();
+    StartWithAlgorithm();
+    const sim::Bytes image = BuiltInImage();
+
+    Click(formMain->btnUpload);
+
+    EXPECT_EQ(dialogs->messages, GetParam().boxes);
+    EXPECT_TRUE(Pedal().UploadInProgress());
+    EXPECT_EQ(Pedal().UploadCount(), 0u);
+    EXPECT_EQ(formMain->lblStatus->text(), "Upload Failed");
+    EXPECT_FALSE(formMain->UploadCheckTimer->isActive());
+    EXPECT_TRUE(PedalLink::Instance().AwaitsImage());
+    for (QPushButton* b : {formMain->btnUpload, formMain->btnRequest, formMain->btnOpenEffect})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_FALSE(PedalTakesSettings());
+
+    // What still can be asked for is refused by the link, and says why.
+    const std::size_t written = Pedal().Messages().size();
+    for (QAction* a : formMain->menuMIDIchannel->actions())
+        if (a->text() == "5") a->trigger();
+    EXPECT_EQ(formMain->lblStatus->text(),
+              "The pedal still waits for the algorithm an upload announced and would take any "
+              "message as part of it; nothing was sent. Switch the pedal off and on, then use "
+              "Disconnect and Connect.");
+    EXPECT_FALSE(PedalLink::Instance().WriteParameter(0x0010, 7));
+    EXPECT_EQ(Pedal().Messages().size(), written);
+    EXPECT_TRUE(Pedal().UploadInProgress());
+
+    // Switched off and on, connected again: everything works as before.
+    Pedal().PlugIn();
+    formMain->menuDisconnect->trigger();
+    ConnectThroughMenu();
+    EXPECT_FALSE(PedalLink::Instance().AwaitsImage());
+    Click(formMain->btnUpload);
+    EXPECT_EQ(formMain->lblStatus->text(), "Upload complete");
+    EXPECT_EQ(Pedal().LastUpload(), image);
+    EXPECT_FALSE(PedalLink::Instance().AwaitsImage());
+    ClickRequest();
+    EXPECT_EQ(formMain->lblFirmwareVersion->text(), "Firmware Version: 03");
+    EXPECT_TRUE(PedalTakesSettings());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uploads, BrokenImageWrite,
+    ::testing::Values(BrokenImageCase{"Refused", std::nullopt,
+                                      QStringList{"FT_Write - Failed to write...", kStillWaiting}},
+                      BrokenImageCase{"HalfTaken", 2320, QStringList{kStillWaiting}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -194,19 +194,40 @@ TEST_F(Preset, FailedSaveKeepsTheOldFileWholeAndSaysWhy) {
     }
     EXPECT_EQ(ReadFile(path), old);
     // The user learns the system's reason, not "Unknown error".
-    EXPECT_EQ(dialogs->messages, QStringList{"Error saving file: " + qt_error_string(EFBIG)});
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"Error saving file: Cannot write \"" + QDir::toNativeSeparators(path) +
+                          "\": " + qt_error_string(EFBIG)});
     // No temporary file is left behind.
     EXPECT_EQ(QDir(Folder()).entryList(QDir::Files), QStringList{"keep.txt"});
 }
 
-TEST_F(Preset, SavingOverAFolderLeavesItAndSaysWhy) {
-    const QString target = Folder() + "/folder.txt";
-    ASSERT_TRUE(QDir().mkpath(target + "/inside"));
-    Save(target);
-    EXPECT_TRUE(QDir(target + "/inside").exists());
-    ASSERT_EQ(dialogs->messages.size(), 1);
-    EXPECT_TRUE(dialogs->messages[0].startsWith("Error saving file: "));
-    EXPECT_GT(dialogs->messages[0].size(), QString("Error saving file: ").size());
+// Places a preset cannot be saved to: the box names the file and the
+// system's reason, and what was there stays.
+TEST_F(Preset, SavingWhereNoFileCanBeWrittenNamesThePlaceAndLeavesItAsItWas) {
+    const QString folder = Folder() + "/folder.txt";
+    ASSERT_TRUE(QDir().mkpath(folder + "/inside"));
+    const QString missing = Folder() + "/gone/preset.txt";
+    const QByteArray system = ReadFile("/proc/version");
+    ASSERT_FALSE(system.isEmpty());
+    const struct {
+        QString path;
+        QString reason;
+    } cases[] = {
+        {folder, "Filename refers to a directory"},
+        {missing, qt_error_string(ENOENT)},
+        // A file system where nothing new can be made beside the file.
+        {"/proc/version", qt_error_string(ENOENT)},
+    };
+    for (const auto& c : cases) {
+        dialogs->messages.clear();
+        Save(c.path);
+        EXPECT_EQ(dialogs->messages,
+                  QStringList{"Error saving file: Cannot write \"" +
+                              QDir::toNativeSeparators(c.path) + "\": " + c.reason});
+    }
+    EXPECT_TRUE(QDir(folder + "/inside").exists());
+    EXPECT_FALSE(QFileInfo::exists(Folder() + "/gone"));
+    EXPECT_EQ(ReadFile("/proc/version"), system);
 }
 
 TEST_F(Preset, APresetFolderThatCannotBeCreatedEndsTheCommandBeforeTheDialog) {
