@@ -71,7 +71,7 @@ VirtualPedal::VirtualPedal() : VirtualPedal(SteadyNowMs) {}
 
 VirtualPedal::VirtualPedal(Clock nowMs) : now_(std::move(nowMs)), eeprom_(kEepromSize, 0xFF) {
     bootloader_ = std::make_unique<StmBootloader>(StmBootloader::Hooks{
-        [this](const Bytes& bytes, std::int64_t delayMs) { Queue(bytes, delayMs); },
+        [this](const Bytes& bytes, std::int64_t delayMs) { QueueBootloaderAnswer(bytes, delayMs); },
         [this](std::uint32_t address) { LeaveBootloader(address); }, [this] { PullPlug(); }});
     for (std::size_t slot = 0; slot < kSlotCount; ++slot)
         if (kBuiltInAddresses[slot] >= 0)
@@ -448,6 +448,22 @@ void VirtualPedal::EnterBootloader() {
     upload_.clear();
     partial_.clear();
     bootloader_->Reset();
+}
+
+void VirtualPedal::QueueBootloaderAnswer(const Bytes& bytes, std::int64_t delayMs) {
+    if (bootPieceBytes_ == 0) {
+        Queue(bytes, delayMs);
+        return;
+    }
+    // As Reply cuts the DSP side's: without a gap a piece is readable once
+    // the one before it was read.
+    for (std::size_t from = 0; from < bytes.size(); from += bootPieceBytes_) {
+        const std::size_t to = std::min(bytes.size(), from + bootPieceBytes_);
+        Queue(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(to)),
+              delayMs, from > 0 && bootPieceGapMs_ <= 0);
+        delayMs += bootPieceGapMs_;
+    }
 }
 
 void VirtualPedal::LeaveBootloader(std::uint32_t /*address*/) {
