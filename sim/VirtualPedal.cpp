@@ -455,15 +455,20 @@ void VirtualPedal::QueueBootloaderAnswer(const Bytes& bytes, std::int64_t delayM
         Queue(bytes, delayMs);
         return;
     }
-    // As Reply cuts the DSP side's: without a gap a piece is readable once
-    // the one before it was read.
+    // The bootloader sends an answer in parts (ACK, data, ACK); the bridge
+    // cuts the stream, so a piece keeps its gap to the piece before it
+    // whichever part that belonged to. Without a gap a piece is readable once
+    // the one before it was read, as Reply cuts the DSP side's.
+    const std::int64_t now = now_();
+    std::int64_t at = std::max(now + std::max<std::int64_t>(delayMs, 0), bootPiecesFreeAt_);
     for (std::size_t from = 0; from < bytes.size(); from += bootPieceBytes_) {
         const std::size_t to = std::min(bytes.size(), from + bootPieceBytes_);
         Queue(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
                     bytes.begin() + static_cast<std::ptrdiff_t>(to)),
-              delayMs, from > 0 && bootPieceGapMs_ <= 0);
-        delayMs += bootPieceGapMs_;
+              at - now, bootPieceGapMs_ <= 0);
+        at += bootPieceGapMs_;
     }
+    bootPiecesFreeAt_ = at;
 }
 
 void VirtualPedal::LeaveBootloader(std::uint32_t /*address*/) {

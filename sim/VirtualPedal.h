@@ -308,6 +308,7 @@ private:
     bool bootOnSync_ = false;
     std::size_t bootPieceBytes_ = 0;
     std::int64_t bootPieceGapMs_ = 0;
+    std::int64_t bootPiecesFreeAt_ = 0;  // when the bridge may hand over the next piece
 
     bool unplugged_ = false;
     std::function<void()> onUnplug_;
