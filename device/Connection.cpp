@@ -97,6 +97,11 @@ BootloaderSync ResyncAfterSync(const QString& received) {
     if (!hold.acquired()) return {received, false};
     const BootloaderResync resync = ResyncBootloader();
     if (resync.outcome == BootloaderResync::Outcome::InStep) return {QStringLiteral("1F"), true};
+    // None of the filler was refused: what listens is a pedal that came up
+    // running its effect, or a bootloader only switching the pedal off and on
+    // mends. Every later Connect would send all of the filler again, as the
+    // upgrade's own attempt knows (BringBootloaderBackInStep).
+    if (resync.outcome == BootloaderResync::Outcome::NoRefusal) BootloaderMidCommand = false;
     return {received, false};
 }
 

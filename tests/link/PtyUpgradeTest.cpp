@@ -9,6 +9,7 @@
 // windows, the bytes the program's flash holds and the firmware version the
 // pedal then reports. A watchdog turns a hang into a failure naming the step.
 
+#include <signal.h>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -16,7 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <atomic>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -189,6 +190,42 @@ protected:
         EXPECT_TRUE(formMain->menuFirmwareUpgradeMode->isEnabled());
     }
 
+    // Kills the program as the second block is about to go out (the next
+    // write finds the terminal hung up), or, later, a moment after that, while
+    // the editor waits for an answer (the hang-up wakes the wait).
+    void UnplugAtTheSecondBlock(bool later) {
+        QObject::connect(formFirmwareUpgrade->ProgressBar1, &QProgressBar::valueChanged,
+                         formFirmwareUpgrade, [this, later](int block) {
+                             // The bar still names the step before, "Writing block 0".
+                             if (unplugged_ || block != 1 ||
+                                 !formFirmwareUpgrade->ProgressBar1->format().startsWith(
+                                     QStringLiteral("Writing block")))
+                                 return;
+                             unplugged_ = true;
+                             if (later)
+                                 QTimer::singleShot(100, formFirmwareUpgrade, [this] { Unplug(); });
+                             else
+                                 Unplug();
+                         });
+    }
+    // The unplug stopped the upgrade: said once, and the windows show no
+    // connection, ready for Connect.
+    void ExpectUnpluggedAndSaidOnce() {
+        ASSERT_TRUE(unplugged_);
+        EXPECT_EQ(pedalSim.state(), QProcess::NotRunning);
+        ASSERT_EQ(dialogs->messages.size(), 1) << dialogs->messages.join('|').toStdString();
+        EXPECT_TRUE(dialogs->messages[0].startsWith(QStringLiteral("The pedal was disconnected (")))
+            << dialogs->messages[0].toStdString();
+        ExpectStopped();
+        EXPECT_FALSE(PedalLink::Instance().IsOpen());
+        EXPECT_FALSE(DeviceConnected);
+        EXPECT_TRUE(formMain->menuConnect->isEnabled());
+        EXPECT_FALSE(formMain->menuDisconnect->isEnabled());
+        EXPECT_FALSE(formMain->btnRequest->isEnabled());
+        dialogs->messages.clear();
+    }
+
+    bool unplugged_ = false;
     QTemporaryDir folder_;
     QString link_;
     QByteArray image_;
@@ -232,10 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct UnplugCase {
     const char* name;
-    // Kill the program as the second block is about to go out (the next
-    // write finds the terminal hung up), or a moment later while the editor
-    // waits for an answer that does not come (the hang-up wakes the wait).
-    bool whileWaiting;
+    bool whileWaiting;  // for an answer that does not come
 };
 void PrintTo(const UnplugCase& c, std::ostream* os) {
     *os << c.name;
@@ -263,34 +297,10 @@ TEST_P(PtyUpgradeUnplug, SaidOnceThenPluggedBackInTheUpgradeCompletes) {
         ASSERT_EQ(Command("boot-fault 7 silent"), QStringLiteral("ok"));
         BootloaderReplyTimeoutMs = 60000;
     }
-    bool unplugged = false;
-    QObject::connect(formFirmwareUpgrade->ProgressBar1, &QProgressBar::valueChanged,
-                     formFirmwareUpgrade, [&](int block) {
-                         // The bar still names the step before it, "Writing block 0".
-                         if (unplugged || block != 1 ||
-                             !formFirmwareUpgrade->ProgressBar1->format().startsWith(
-                                 QStringLiteral("Writing block")))
-                             return;
-                         unplugged = true;
-                         if (GetParam().whileWaiting)
-                             QTimer::singleShot(100, formFirmwareUpgrade, [this] { Unplug(); });
-                         else
-                             Unplug();
-                     });
+    UnplugAtTheSecondBlock(GetParam().whileWaiting);
     watchdog_.Step("the upgrade the unplug stops");
     ASSERT_NO_FATAL_FAILURE(Upgrade());
-    ASSERT_TRUE(unplugged);
-    EXPECT_EQ(pedalSim.state(), QProcess::NotRunning);
-    ASSERT_EQ(dialogs->messages.size(), 1) << dialogs->messages.join('|').toStdString();
-    EXPECT_TRUE(dialogs->messages[0].startsWith(QStringLiteral("The pedal was disconnected (")))
-        << dialogs->messages[0].toStdString();
-    ExpectStopped();
-    EXPECT_FALSE(PedalLink::Instance().IsOpen());
-    EXPECT_FALSE(DeviceConnected);
-    EXPECT_TRUE(formMain->menuConnect->isEnabled());
-    EXPECT_FALSE(formMain->menuDisconnect->isEnabled());
-    EXPECT_FALSE(formMain->btnRequest->isEnabled());
-    dialogs->messages.clear();
+    ExpectUnpluggedAndSaidOnce();
 
     watchdog_.Step("plugging back in and upgrading again");
     ASSERT_NO_FATAL_FAILURE(PlugIn());
@@ -303,6 +313,59 @@ INSTANTIATE_TEST_SUITE_P(Moments, PtyUpgradeUnplug,
                          ::testing::Values(UnplugCase{"WhileWritingABlock", false},
                                            UnplugCase{"WhileWaitingForAnAnswer", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Plugged back in, the pedal came up running its effect. A Connect in
+// Upgrade Mode cannot tell it from a bootloader the unplug left in the middle
+// of a command, and sends the filler once; it must not send it again at every
+// later Connect. With the boot button held, the upgrade then completes.
+TEST_F(PtyUpgrade, BackRunningItsEffectTheFillerGoesOutOnce) {
+    const int resyncWaitMs = BootloaderResyncWaitMs;
+    struct Restore {
+        int wait;
+        ~Restore() {
+            BootloaderResyncWaitMs = wait;
+            PedalLink::TimeoutCapMs() = 0;
+        }
+    } restore{resyncWaitMs};
+    ASSERT_NO_FATAL_FAILURE(PlugIn());
+    StartEditor();
+    ASSERT_NO_FATAL_FAILURE(ConnectInUpgradeMode());
+    UnplugAtTheSecondBlock(false);
+    ASSERT_NO_FATAL_FAILURE(Upgrade());
+    ExpectUnpluggedAndSaidOnce();
+
+    watchdog_.Step("the Connects to the running effect");
+    ASSERT_NO_FATAL_FAILURE(PlugIn({}));
+    // The effect never answers the sync bytes or the filler: no need to wait
+    // seconds for each.
+    PedalLink::TimeoutCapMs() = 500;
+    BootloaderResyncWaitMs = 5;
+    const QStringList failed{QStringLiteral("Connection to bootloader failed")};
+    auto received = [this] {
+        return Command("state").section(QLatin1Char(' '), 2, 2).toULongLong();
+    };
+    formMain->menuScan->trigger();
+    dialogs->messages.clear();
+    formMain->menuConnect->trigger();
+    EXPECT_EQ(dialogs->messages, failed);
+    formMain->menuDisconnect->trigger();
+    const auto afterFirst = received();
+    EXPECT_GT(afterFirst, 2u) << "two sync bytes and the filler";
+    dialogs->messages.clear();
+    formMain->menuConnect->trigger();
+    EXPECT_EQ(dialogs->messages, failed);
+    formMain->menuDisconnect->trigger();
+    EXPECT_EQ(received() - afterFirst, 2u) << "the two sync bytes alone";
+    dialogs->messages.clear();
+
+    watchdog_.Step("the upgrade with the boot button held");
+    ::kill(static_cast<pid_t>(pedalSim.processId()), SIGUSR1);
+    // Answered once the program has taken the signal.
+    ASSERT_TRUE(Command("state").startsWith(QStringLiteral("state ")));
+    ASSERT_NO_FATAL_FAILURE(ConnectInUpgradeMode());
+    ASSERT_NO_FATAL_FAILURE(Upgrade());
+    ExpectUpgraded();
+}
 
 struct FaultCase {
     const char* name;
