@@ -74,6 +74,20 @@ QByteArray ExpectedFlash(const QByteArray& image) {
     return flash;
 }
 
+// Where the flash first differs from what it should hold; empty when it
+// does not.
+QString FirstDifference(const QByteArray& flash, const QByteArray& expected) {
+    if (flash.size() != expected.size())
+        return QStringLiteral("%1 bytes of flash read: %2").arg(flash.size()).arg(flash.left(80));
+    for (qsizetype i = 0; i < flash.size(); ++i)
+        if (flash[i] != expected[i])
+            return QStringLiteral("%1 holds %2, not %3")
+                .arg(kFlashStart + static_cast<std::uint32_t>(i), 8, 16, QLatin1Char('0'))
+                .arg(static_cast<std::uint8_t>(flash[i]), 2, 16, QLatin1Char('0'))
+                .arg(static_cast<std::uint8_t>(expected[i]), 2, 16, QLatin1Char('0'));
+    return {};
+}
+
 // Ends the test program, naming the step, should a step never end.
 class Watchdog {
 public:
@@ -171,7 +185,7 @@ protected:
         EXPECT_EQ(dialogs->messages, QStringList{kComplete});
         EXPECT_FALSE(formFirmwareUpgrade->isVisible());
         EXPECT_FALSE(FirmwareUpgradeMode);
-        EXPECT_TRUE(Flash() == ExpectedFlash(image_)) << "the flash is not the image";
+        EXPECT_EQ(FirstDifference(Flash(), ExpectedFlash(image_)).toStdString(), "");
         dialogs->messages.clear();
         ASSERT_TRUE(formMain->btnRequest->isEnabled());
         formMain->btnRequest->click();
