@@ -97,10 +97,10 @@ BootloaderSync ResyncAfterSync(const QString& received) {
     if (!hold.acquired()) return {received, false};
     const BootloaderResync resync = ResyncBootloader();
     if (resync.outcome == BootloaderResync::Outcome::InStep) return {QStringLiteral("1F"), true};
-    // None of the filler was refused: what listens is a pedal that came up
-    // running its effect, or a bootloader only switching the pedal off and on
-    // mends. Every later Connect would send all of the filler again, as the
-    // upgrade's own attempt knows (BringBootloaderBackInStep).
+    // None of the filler was refused: a pedal that came up running its effect
+    // is listening, or a bootloader only switching the pedal off and on mends.
+    // Sending all of it again at every later Connect would change nothing;
+    // the upgrade's own attempt gives up the same way (BringBootloaderBackInStep).
     if (resync.outcome == BootloaderResync::Outcome::NoRefusal) BootloaderMidCommand = false;
     return {received, false};
 }
