@@ -20,7 +20,8 @@ void PrintPtyUsage(std::FILE* to) {
         "  --firmware-version N  firmware version the pedal reports (0..255)\n"
         "  --corrupt-write ADDRESS  the first write that programs ADDRESS (e.g. 0x08003905)\n"
         "                        stores a wrong byte there and still answers ACK\n"
-        "  --pieces N            send every answer of the effect side in pieces of N bytes\n"
+        "  --pieces N            send every answer (effect side and bootloader) in pieces of\n"
+        "                        N bytes\n"
         "  --piece-gap MS        ... MS milliseconds apart (as a busy bridge hands them over)\n"
         "  --silent              carry out requests but never answer them\n"
         "  --link PATH           also make PATH a symbolic link to the terminal\n"
@@ -28,7 +29,7 @@ void PrintPtyUsage(std::FILE* to) {
         "  --verbose             log every write received on standard error\n"
         "  --commands            take commands on standard input, one a line, each answered\n"
         "                        by one line: state, pieces N GAP, split N GAP, silent on|off,\n"
-        "                        cut N\n"
+        "                        cut N, flash ADDRESS LENGTH, boot-fault STEP silent|byte HH\n"
         "SIGUSR1 resets the pedal into its bootloader; SIGTERM or SIGINT end it.\n");
 }
 
@@ -140,6 +141,8 @@ void PtyFrontEnd::SetPieces(int bytes, int gapMs) {
         pieces.splitGapMs = gapMs;
     }
     pedal_.SetEveryReplyFault(std::move(pieces));
+    // The bridge does not know which side of the pedal is talking.
+    pedal_.SetBootloaderPieces(static_cast<std::size_t>(bytes), gapMs);
 }
 
 void PtyFrontEnd::Received(const std::uint8_t* data, std::size_t size) {
@@ -198,6 +201,38 @@ std::string PtyFrontEnd::Command(const std::string& line) {
         const auto bytes = number(1, 60000);
         if (!bytes) return "error cut needs a number 0..60000";
         pedal_.TruncateNextReply(static_cast<std::size_t>(*bytes));
+        return "ok";
+    }
+    if (name == "flash" && words.size() == 3) {
+        const auto address = WholeNumber(words[1].c_str(), 0, StmBootloader::kFlashBase,
+                                         StmBootloader::kFlashBase + StmBootloader::kFlashSize - 1);
+        const auto size = number(2, StmBootloader::kFlashSize);
+        if (!address || !size ||
+            *address - StmBootloader::kFlashBase + *size > StmBootloader::kFlashSize)
+            return "error flash needs an address and a length inside the flash";
+        const Bytes& flash = pedal_.Flash();
+        std::string text = "flash ";
+        text.reserve(text.size() + 2 * static_cast<std::size_t>(*size));
+        char hex[4];
+        const auto from = static_cast<std::size_t>(*address - StmBootloader::kFlashBase);
+        for (std::size_t i = from; i < from + static_cast<std::size_t>(*size); ++i) {
+            std::snprintf(hex, sizeof hex, "%02X", flash[i]);
+            text += hex;
+        }
+        return text;
+    }
+    if (name == "boot-fault" && (words.size() == 3 || words.size() == 4)) {
+        const auto step = number(1, 1000000);
+        if (!step) return "error boot-fault needs a step 0..1000000";
+        if (words.size() == 3 && words[2] == "silent") {
+            pedal_.FailBootloaderStep(static_cast<std::size_t>(*step), {BootFault::NoAnswer});
+            return "ok";
+        }
+        const auto byte =
+            words.size() == 4 ? WholeNumber(words[3].c_str(), 16, 0, 255) : std::nullopt;
+        if (words[2] != "byte" || !byte) return "error boot-fault needs silent or byte HH";
+        pedal_.FailBootloaderStep(static_cast<std::size_t>(*step),
+                                  {BootFault::WrongByte, static_cast<std::uint8_t>(*byte)});
         return "ok";
     }
     return "error unknown command: " + line.substr(0, 80);

@@ -16,7 +16,8 @@ struct PtyOptions {
     bool bootloader = false;
     bool bootOnSync = false;
     int firmwareVersion = -1;
-    // Every DSP reply in pieces of this many bytes (0: whole), this far apart.
+    // Every reply (the bootloader's too) in pieces of this many bytes (0:
+    // whole), this far apart.
     int pieceBytes = 0;
     int pieceGapMs = 0;
     bool silent = false;
@@ -62,6 +63,11 @@ public:
     //   split N GAP      the next answer in two: its first N bytes, the rest GAP ms later
     //   silent on|off    carry out requests without answering them, or answer again
     //   cut N            the next answer only its first N bytes
+    //   flash ADDRESS LENGTH  "flash HEX": LENGTH bytes of flash from ADDRESS
+    //                    (0x...), as the pedal holds them
+    //   boot-fault STEP silent|byte HH  the bootloader's STEP-th ACK/NACK
+    //                    (counted since it was entered; the sync answer is 0)
+    //                    never comes, or is the byte HH
     // Anything else answers "error ...", a change "ok".
     std::string Command(const std::string& line);
     // Bytes read from the terminal since the start.

@@ -71,7 +71,7 @@ VirtualPedal::VirtualPedal() : VirtualPedal(SteadyNowMs) {}
 
 VirtualPedal::VirtualPedal(Clock nowMs) : now_(std::move(nowMs)), eeprom_(kEepromSize, 0xFF) {
     bootloader_ = std::make_unique<StmBootloader>(StmBootloader::Hooks{
-        [this](const Bytes& bytes, std::int64_t delayMs) { Queue(bytes, delayMs); },
+        [this](const Bytes& bytes, std::int64_t delayMs) { QueueBootloaderAnswer(bytes, delayMs); },
         [this](std::uint32_t address) { LeaveBootloader(address); }, [this] { PullPlug(); }});
     for (std::size_t slot = 0; slot < kSlotCount; ++slot)
         if (kBuiltInAddresses[slot] >= 0)
@@ -448,6 +448,27 @@ void VirtualPedal::EnterBootloader() {
     upload_.clear();
     partial_.clear();
     bootloader_->Reset();
+}
+
+void VirtualPedal::QueueBootloaderAnswer(const Bytes& bytes, std::int64_t delayMs) {
+    if (bootPieceBytes_ == 0) {
+        Queue(bytes, delayMs);
+        return;
+    }
+    // The bootloader sends an answer in parts (ACK, data, ACK); the bridge
+    // cuts the stream, so a piece keeps its gap to the piece before it
+    // whichever part that belonged to. Without a gap a piece is readable once
+    // the one before it was read, as Reply cuts the DSP side's.
+    const std::int64_t now = now_();
+    std::int64_t at = std::max(now + std::max<std::int64_t>(delayMs, 0), bootPiecesFreeAt_);
+    for (std::size_t from = 0; from < bytes.size(); from += bootPieceBytes_) {
+        const std::size_t to = std::min(bytes.size(), from + bootPieceBytes_);
+        Queue(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(to)),
+              at - now, bootPieceGapMs_ <= 0);
+        at += bootPieceGapMs_;
+    }
+    bootPiecesFreeAt_ = at;
 }
 
 void VirtualPedal::LeaveBootloader(std::uint32_t /*address*/) {

@@ -205,6 +205,13 @@ public:
     // its bootloader, which then answers it. Lets a simulated pedal go through
     // a firmware upgrade with nobody at the pedal.
     void SetBootOnSync(bool on) { bootOnSync_ = on; }
+    // The bridge hands the bootloader's answers over in pieces of this many
+    // bytes, gapMs apart (0 bytes: as the bootloader sends them), as it does
+    // the DSP side's (SetEveryReplyFault).
+    void SetBootloaderPieces(std::size_t bytes, std::int64_t gapMs) {
+        bootPieceBytes_ = bytes;
+        bootPieceGapMs_ = gapMs;
+    }
     StmBootloader& Bootloader() { return *bootloader_; }
     // The 128 KiB from 0x08000000. It starts erased (0xFF) but for the version
     // record of the current firmware at 0x0801FC00: seven zero bytes, then the
@@ -257,6 +264,7 @@ private:
     void Execute(const Bytes& message);
     void FinishUpload();
     void LeaveBootloader(std::uint32_t address);
+    void QueueBootloaderAnswer(const Bytes& bytes, std::int64_t delayMs);
 
     Clock now_;
     bool paced_ = false;
@@ -298,6 +306,9 @@ private:
     std::unique_ptr<StmBootloader> bootloader_;
     bool inBootloader_ = false;
     bool bootOnSync_ = false;
+    std::size_t bootPieceBytes_ = 0;
+    std::int64_t bootPieceGapMs_ = 0;
+    std::int64_t bootPiecesFreeAt_ = 0;  // when the bridge may hand over the next piece
 
     bool unplugged_ = false;
     std::function<void()> onUnplug_;

@@ -5,6 +5,7 @@ quendle_add_suite(link_tests
     ${CMAKE_CURRENT_LIST_DIR}/ConnectionTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PtyRoundTripTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PtyRandomRunTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PtyUpgradeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialListingTest.cpp)
 # The round trip runs the pedal's pseudo-terminal front-end.
 add_dependencies(link_tests quendle-pedal-sim)

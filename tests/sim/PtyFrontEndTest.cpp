@@ -252,6 +252,52 @@ TEST(PtyFrontEnd, CommandsChangeTheFaultsAndReportTheState) {
     EXPECT_EQ(answer(), whole);
 }
 
+// The bootloader's side of --commands: the bridge's pieces cut its answers
+// too, a step can be made silent or answered with another byte, and the flash
+// is reported as the pedal holds it.
+TEST(PtyFrontEnd, CommandsReachTheBootloader) {
+    std::int64_t now = 0;
+    sim::PtyOptions options;
+    options.bootloader = true;
+    sim::PtyFrontEnd frontEnd(options, [&now] { return now; });
+    auto send = [&](const Bytes& bytes) { frontEnd.Received(bytes.data(), bytes.size()); };
+    // What reaches the terminal in the next 50 ms, a look every millisecond.
+    auto pieces = [&] {
+        std::vector<Bytes> got;
+        for (int ms = 0; ms < 50; ++ms, ++now) {
+            const Bytes& out = frontEnd.Outbox();
+            if (!out.empty()) got.push_back(out);
+            frontEnd.Written(out.size());
+        }
+        return got;
+    };
+
+    EXPECT_EQ(frontEnd.Command("pieces 1 5"), "ok");
+    send(B({0x7F}));
+    EXPECT_EQ(pieces(), std::vector<Bytes>{B({0x79})});
+    send(B({0x02, 0xFD}));  // Get ID: ACK, count, product ID, ACK
+    EXPECT_EQ(pieces(),
+              (std::vector<Bytes>{B({0x79}), B({0x01}), B({0x04}), B({0x10}), B({0x79})}));
+
+    EXPECT_EQ(frontEnd.Command("pieces 0 0"), "ok");
+    // Steps 3 and 4: two more Get IDs' first answers.
+    EXPECT_EQ(frontEnd.Command("boot-fault 3 silent"), "ok");
+    EXPECT_EQ(frontEnd.Command("boot-fault 5 byte 00"), "ok");
+    send(B({0x02, 0xFD}));
+    EXPECT_EQ(pieces(), std::vector<Bytes>{B({0x01, 0x04, 0x10, 0x79})});
+    send(B({0x02, 0xFD}));
+    EXPECT_EQ(pieces(), std::vector<Bytes>{B({0x00, 0x01, 0x04, 0x10, 0x79})});
+
+    // Seven zero bytes and the version: the record of the firmware it runs.
+    EXPECT_EQ(frontEnd.Command("flash 0x0801FC00 8"), "flash 0000000000000003");
+    EXPECT_EQ(frontEnd.Command("flash 0x0801FFFF 1"), "flash FF");
+    for (const char* bad :
+         {"flash 0x07FFFFFF 1", "flash 0x0801FFFF 2", "flash 0x08000000", "flash 0x08000000 -1",
+          "boot-fault 3", "boot-fault x silent", "boot-fault 3 loud", "boot-fault 3 byte",
+          "boot-fault 3 byte 100", "boot-fault 3 silent now"})
+        EXPECT_EQ(frontEnd.Command(bad).rfind("error ", 0), 0u) << bad;
+}
+
 std::string Stm32flash() {
     for (const char* path : {"/usr/bin/stm32flash", "/usr/local/bin/stm32flash"})
         if (access(path, X_OK) == 0) return path;
