@@ -76,7 +76,7 @@ namespace {
 ExchangeResult SendSyncByte() {
     Exchange exchange;
     exchange.what = QStringLiteral("the bootloader's synchronisation");
-    exchange.message = {QStringLiteral("7F"), {}};
+    exchange.message = msg::BootloaderSync();
     exchange.answer = AnswerShape::BytesOf(1);
     // A bootloader answers at once; a pedal that runs its effect, or a
     // bootloader that is already synchronised, never does.

@@ -86,6 +86,10 @@ PedalMessage EepromRead(std::uint16_t start, std::uint16_t end) {
     return EepromMessage("0C", start, end);
 }
 
+PedalMessage BootloaderSync() {
+    return Plain(QStringLiteral("7F"));
+}
+
 PedalMessage PreUpload() {
     PedalMessage message = Plain(QStringLiteral("0D00"));
     message.announcesImage = true;

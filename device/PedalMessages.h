@@ -48,6 +48,9 @@ PedalMessage NoteFilter(const QString& byte1, const QString& byte2);
 // 0B / 0C + start + end: erase or read the pedal's EEPROM.
 PedalMessage EepromErase(std::uint16_t start, std::uint16_t end);
 PedalMessage EepromRead(std::uint16_t start, std::uint16_t end);
+// 7F: the bootloader's synchronisation byte, from which it takes the link's
+// baud rate; it answers ACK.
+PedalMessage BootloaderSync();
 // 0D 00: an algorithm image follows.
 PedalMessage PreUpload();
 // The algorithm image, as hex text, written whole after PreUpload().
