@@ -1,13 +1,18 @@
 #include "tests/support/ProcessState.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFont>
+#include <QLocale>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <utility>
 #include <vector>
 
 #include "app/ConsoleTools.h"
+#include "app/TformMain.h"
 #include "app/TformPrint.h"
 #include "app/UpdateCheck.h"
 #include "device/Communication.h"
@@ -57,6 +62,11 @@ struct ProcessStateGuard::Saved {
     std::vector<std::function<void()>> restorers;
     // Resources registered when the guard was made, with their bytes.
     std::vector<std::pair<QString, QByteArray>> resources;
+    // The look and font the application had (the windows set both at start).
+    QString styleSheet;
+    QFont font;
+    // The locale numbers are written in (a case may fix it to C).
+    QLocale locale;
 };
 
 ProcessStateGuard::ProcessStateGuard() : saved_(std::make_unique<Saved>()) {
@@ -65,6 +75,7 @@ ProcessStateGuard::ProcessStateGuard() : saved_(std::make_unique<Saved>()) {
     s.Keep(EepromEndAddress);
     s.Keep(NoteSemitoneOffset);
     s.Keep(VersionRequestUrl);
+    s.Keep(CurrentVersion);
     s.Keep(PublishedVersion);
     s.Keep(VersionRequestTimeoutMs);
     s.Keep(VersionCheckPending);
@@ -94,6 +105,8 @@ ProcessStateGuard::ProcessStateGuard() : saved_(std::make_unique<Saved>()) {
     s.Keep(DeviceCount);
     s.Keep(DeviceListText);
     s.Keep(QueueBytes);
+    s.Keep(InBuffer);
+    s.Keep(OutBuffer);
     s.Keep(BaudRate);
     s.Keep(WordLength);
     s.Keep(StopBits);
@@ -116,7 +129,9 @@ ProcessStateGuard::ProcessStateGuard() : saved_(std::make_unique<Saved>()) {
     s.Keep(CurrentTuning);
     s.Keep(PedalLink::TimeoutCapMs());
     for (const QString& name : RegisteredResourceNames())
-        saved_->resources.emplace_back(name, *platform::FindResource(name));
+        s.resources.emplace_back(name, *platform::FindResource(name));
+    if (qApp) s.styleSheet = qApp->styleSheet();
+    s.font = QApplication::font();
 }
 
 ProcessStateGuard::~ProcessStateGuard() {
@@ -138,8 +153,30 @@ ProcessStateGuard::~ProcessStateGuard() {
     // A case that closed the main window cancelled every wait for good.
     ResumePedalWaits();
     Model().Reset();
+    // A fresh parameter model: placeholder addresses and no table read, so
+    // no write goes out before a case reads one.
+    if (ParameterModelBuilt()) BuildParameterModel();
     EditHistory::Instance().Clear();
     EditHistory::Instance().SetLive(false);
+
+    if (qApp) qApp->setStyleSheet(saved_->styleSheet);
+    QApplication::setFont(saved_->font);
+    QLocale::setDefault(saved_->locale);
+
+    // A case that closed the main window leaves a quit behind (Qt posts one
+    // when the last window goes). Used up outside the application's loop, it
+    // marks the thread as quitting, and from then on every QEventLoop::exec()
+    // (the link's waits) returns at once without running timers. Running the
+    // application's loop once uses up such a quit and clears the mark; the
+    // timer that ends it goes with it, so no stray quit is left for later.
+    if (QCoreApplication::instance()) {
+        QTimer end;
+        end.setSingleShot(true);
+        QObject::connect(&end, &QTimer::timeout, QCoreApplication::instance(),
+                         [] { QCoreApplication::exit(0); });
+        end.start(0);
+        QCoreApplication::exec();
+    }
 
     // The seams as the program starts with them: a fixture installs its own
     // and must not leave them to a case that does not.

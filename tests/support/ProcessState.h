@@ -7,6 +7,7 @@
 // back when it goes; EditorFixture holds one, so every editor case starts from
 // the same state whatever ran before it.
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -21,6 +22,12 @@ public:
 private:
     struct Saved;
     std::unique_ptr<Saved> saved_;
+};
+
+// For cases that change program-wide state without the editor fixture.
+class GuardedTest : public ::testing::Test {
+private:
+    ProcessStateGuard processState_;
 };
 
 // Sets an environment variable for a scope and puts back what was there
