@@ -1,8 +1,9 @@
 #pragma once
-// The editor keeps its state program-wide, as the program it follows did: flags,
-// tables, the seams' installed implementations, registered resources and the
-// console's waiting lines. A test program runs many cases in one process, so
-// whatever one case leaves there would be the next one's starting point.
+// The editor keeps much of its state program-wide: flags, tables, the seams'
+// installed implementations, registered resources, the console's waiting
+// lines, the application's look and Qt's quit. A test program run directly
+// runs all its cases in one process, so whatever one case leaves there would
+// be the next one's starting point.
 // ProcessStateGuard takes a copy of that state when it is made and puts it
 // back when it goes; EditorFixture holds one, so every editor case starts from
 // the same state whatever ran before it.
