@@ -60,6 +60,9 @@ void CancelPedalWaits() {
 bool PedalWaitsCancelled() {
     return g_waitsCancelled || QCoreApplication::closingDown();
 }
+void ResumePedalWaits() {
+    g_waitsCancelled = false;
+}
 
 std::vector<std::uint8_t> DecodeReplyValues(const QByteArray& reply) {
     std::vector<std::uint8_t> values;

@@ -42,6 +42,9 @@ void DecodeReply(const QByteArray& reply);
 // Ends every wait for the pedal at its next turn (the main window is closing).
 void CancelPedalWaits();
 bool PedalWaitsCancelled();
+// Waits run again after CancelPedalWaits: only for a program that builds the
+// windows anew after closing them (the tests, case after case).
+void ResumePedalWaits();
 
 // Hex text helpers shared by the message builders.
 int HexDigitValue(QChar c);         // 0 ... 15 for a hex digit of either case, else -1

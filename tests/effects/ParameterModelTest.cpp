@@ -6,6 +6,7 @@
 
 #include "effects/ParameterModel.h"
 #include "platform/Errors.h"
+#include "tests/support/ProcessState.h"
 
 namespace {
 
@@ -110,7 +111,11 @@ TEST(PitchTable, FollowsTheSemitoneStepsToTheNearestMultipleOfEight) {
     }
 }
 
-TEST(ParameterModel, FifteenParametersInSlotOrder) {
+// These cases build the parameter model and read address tables into it; the
+// cases after them start without either.
+using ParameterModel = GuardedTest;
+
+TEST_F(ParameterModel, FifteenParametersInSlotOrder) {
     BuildParameterModel();
     const struct {
         const char* name;
@@ -145,7 +150,7 @@ TEST(ParameterModel, FifteenParametersInSlotOrder) {
     EXPECT_FALSE(FindParameter(QStringLiteral("dry")).has_value());  // names match exactly
 }
 
-TEST(ParameterModel, EachAssignmentListHasItsOwnItems) {
+TEST_F(ParameterModel, EachAssignmentListHasItsOwnItems) {
     BuildParameterModel();
     const QStringList expected[AssignableControlCount] = {
         {"Not Assigned", "Input Level", "1st Harmonic Pitch", "Wave Clip"},
@@ -185,7 +190,7 @@ std::vector<std::uint16_t> Addresses() {
     return addresses;
 }
 
-TEST(ParameterModel, AddressTableFillsFourteenParameters) {
+TEST_F(ParameterModel, AddressTableFillsFourteenParameters) {
     BuildParameterModel();
     ReadParameterAddresses(ImageLine(kWords));
     // Slot order; words 9 to 11 are not used, Range keeps 0. Either case of hex digits reads.
@@ -195,7 +200,7 @@ TEST(ParameterModel, AddressTableFillsFourteenParameters) {
     EXPECT_EQ(Addresses(), expected);
 }
 
-TEST(ParameterModel, BadAddressTableChangesNoAddress) {
+TEST_F(ParameterModel, BadAddressTableChangesNoAddress) {
     BuildParameterModel();
     ReadParameterAddresses(ImageLine(kWords));
     const std::vector<std::uint16_t> before = Addresses();

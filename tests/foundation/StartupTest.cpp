@@ -18,6 +18,7 @@
 #include "platform/Files.h"
 #include "platform/Network.h"
 #include "tests/support/EditorFixture.h"
+#include "tests/support/ProcessState.h"
 
 namespace {
 
@@ -101,9 +102,10 @@ TEST_F(EditorFixture, WindowsAreCreatedWithTheirCaptionsAndOnlyTheMainWindowShow
 TEST_F(EditorFixture, MainWindowStartsWithItsCaptionsAndDisabledDeviceButtons) {
     // A build with the maker's site (the update check's caption is then
     // waiting for its answer).
-    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
-    StartEditor();
-    qunsetenv("QUENDLE_MAKER_SITE");
+    {
+        const ScopedEnvironment site("QUENDLE_MAKER_SITE", "https://maker.example");
+        StartEditor();
+    }
     for (QPushButton* b : {formMain->btnRequest, formMain->btnAssign, formMain->btnSaveParameters,
                            formMain->btnUpload, formMain->btnOpenEffect,
                            formMain->btnSetFootswitchMode, formMain->btnSetTuning})
@@ -168,11 +170,10 @@ TEST_F(EditorFixture, SupportOpensTheContactPage) {
     auto network = std::make_unique<RecordingNetwork>();
     RecordingNetwork* recorder = network.get();
     platform::InstallNetwork(std::move(network));
-    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
+    const ScopedEnvironment site("QUENDLE_MAKER_SITE", "https://maker.example");
     StartEditor();
     ASSERT_TRUE(formMain->menuSupport->isEnabled());
     formMain->menuSupport->trigger();
-    qunsetenv("QUENDLE_MAKER_SITE");
     ASSERT_EQ(recorder->opened.size(), 1);
     EXPECT_EQ(recorder->opened[0], QUrl(QStringLiteral("https://maker.example/contact-us/")));
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 #include <signal.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "library/tformFXInfo.h"
 #include "platform/Errors.h"
 #include "tests/support/EditorFixture.h"
+#include "tests/support/ProcessState.h"
 
 namespace {
 
@@ -30,12 +32,12 @@ protected:
         EditorFixture::SetUp();
         ASSERT_TRUE(tmp.isValid());
         previous = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp.path().toLocal8Bit());
+        tmpdir.emplace("TMPDIR", tmp.path().toLocal8Bit().constData());
         ASSERT_EQ(QDir::tempPath(), QDir(tmp.path()).canonicalPath());
     }
     void TearDown() override {
         EditorFixture::TearDown();
-        qputenv("TMPDIR", previous);
+        tmpdir.reset();
     }
     QStringList Left() const {
         return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -44,6 +46,7 @@ protected:
 
     QTemporaryDir tmp;
     QByteArray previous;
+    std::optional<ScopedEnvironment> tmpdir;
 };
 
 TEST_F(TemporaryFolder, IsMadeForTheFirstPageOnlyAndRemovedAtTheEnd) {
@@ -109,15 +112,20 @@ TEST_P(EndedBySignal, QuitsCleanlyAndLeavesNoFolder) {
     options.simulatedPedal = true;
     QString folder;
     bool safetyFired = false;
+    // Should the signal not end the loop, the test must still end. The timer
+    // goes with the case: left running, it would quit a later case's waits
+    // and write to this one's finished stack.
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, &safety, [&] {
+        safetyFired = true;
+        QCoreApplication::quit();
+    });
     QElapsedTimer clock;
     const int result = RunWindows(options, [&] {
         folder = FolderOf(formFXInfo->WriteInformationPage(kAlgorithm));
         EXPECT_TRUE(QFileInfo(folder).isDir());
-        // Should the signal not end the loop, the test must still end.
-        QTimer::singleShot(10000, [&] {
-            safetyFired = true;
-            QCoreApplication::quit();
-        });
+        safety.start(10000);
         clock.start();
         ::kill(::getpid(), GetParam());
     });

@@ -7,10 +7,14 @@
 #include "platform/Errors.h"
 #include "platform/Resources.h"
 #include "tests/support/EditorFixture.h"
+#include "tests/support/ProcessState.h"
 
 namespace {
 
-TEST(Catalogue, ResourceNameForReplacesInOrderAndByExactCase) {
+// These cases register resources and load their lines into ResourceLines.
+using Catalogue = GuardedTest;
+
+TEST_F(Catalogue, ResourceNameForReplacesInOrderAndByExactCase) {
     const std::pair<const char*, const char*> cases[] = {
         {"Quendle MK3 0008", "Quendle_MK3_0008"},
         {"Amber Fuzz + Cab Sim", "Amber_Fuzz_plus_Cab_Sim"},  // spaces first, then the sign
@@ -24,7 +28,7 @@ TEST(Catalogue, ResourceNameForReplacesInOrderAndByExactCase) {
             << display;
 }
 
-TEST(Catalogue, LoadResourceLinesSplitsAtEveryLineEnd) {
+TEST_F(Catalogue, LoadResourceLinesSplitsAtEveryLineEnd) {
     const std::pair<QByteArray, QStringList> cases[] = {
         {"one\r\ntwo\rthree\nfour", {"one", "two", "three", "four"}},
         {"only line\r\n", {"only line"}},
@@ -39,7 +43,7 @@ TEST(Catalogue, LoadResourceLinesSplitsAtEveryLineEnd) {
     }
 }
 
-TEST(Catalogue, MissingResourceThrowsAndKeepsTheLines) {
+TEST_F(Catalogue, MissingResourceThrowsAndKeepsTheLines) {
     platform::RegisterResource(QStringLiteral("KEPT"), "kept line\r\n");
     LoadResourceLines(QStringLiteral("KEPT"));
     for (const char* name : {"no_such_algorithm", ""}) {

@@ -35,6 +35,7 @@
 #include <memory>
 
 #include "platform/Resources.h"
+#include "tests/support/ProcessState.h"
 
 // Stand-ins with the colour properties the looks set on the settings window's
 // QuendleDial and QuendleSwitch; the sheets are pointed at them by name.
@@ -198,7 +199,12 @@ struct Gallery {
     }
 };
 
-class EachLook : public ::testing::TestWithParam<int> {};
+// Each case sets the application's style sheet; the cases after it start
+// without it.
+class EachLook : public ::testing::TestWithParam<int> {
+private:
+    ProcessStateGuard processState_;
+};
 
 TEST_P(EachLook, StylesEveryControlWithoutAComplaintFromQt) {
     const QString look = Look(GetParam());
@@ -337,7 +343,9 @@ TEST_P(EachLook, IsStoredSayingExactlyWhatItsSourceSays) {
 INSTANTIATE_TEST_SUITE_P(Looks, EachLook, ::testing::Range(0, 8),
                          [](const auto& info) { return "Style_" + std::to_string(info.param); });
 
-TEST(Looks, TheComplaintCheckNoticesABrokenSheet) {
+using Looks = GuardedTest;
+
+TEST_F(Looks, TheComplaintCheckNoticesABrokenSheet) {
     Gallery gallery;
     Listening listening;
     qApp->setStyleSheet(QStringLiteral("QPushButton { color: #123456; "));
@@ -345,7 +353,7 @@ TEST(Looks, TheComplaintCheckNoticesABrokenSheet) {
     EXPECT_FALSE(Complaints().isEmpty());
 }
 
-TEST(Looks, AreEightDistinctSheetsThatDrawTheWindowsDifferently) {
+TEST_F(Looks, AreEightDistinctSheetsThatDrawTheWindowsDifferently) {
     QList<QImage> drawings;
     for (int index = 0; index < 8; ++index) {
         const QString look = Look(index);

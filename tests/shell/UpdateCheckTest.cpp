@@ -3,6 +3,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <optional>
 
 #include "app/EditorApp.h"
 #include "app/TformMain.h"
@@ -11,6 +12,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Network.h"
 #include "tests/support/EditorFixture.h"
+#include "tests/support/ProcessState.h"
 
 namespace {
 
@@ -61,17 +63,18 @@ protected:
         EditorFixture::SetUp();
         platform::InstallNetwork(platform::MakeQtNetwork());
         ASSERT_TRUE(server.Listen());
-        qputenv("QUENDLE_MAKER_SITE", server.Site().toUtf8());
+        site.emplace("QUENDLE_MAKER_SITE", server.Site().toUtf8().constData());
         StartEditor();
         // The cases below are written for an editor at 1.3.
         CurrentVersion = QStringLiteral("1.3");
         NewConsoleLines();
     }
     void TearDown() override {
-        qunsetenv("QUENDLE_MAKER_SITE");
+        site.reset();
         VersionRequestTimeoutMs = kVersionRequestTimeoutMs;
         EditorFixture::TearDown();
     }
+    std::optional<ScopedEnvironment> site;
     // What the timer's tick does, with its error report, and then the
     // answer's handling when it comes.
     void RunCheck() {
@@ -144,9 +147,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EditorFixture, VersionRequestGoesToTheMakersSiteAsTheRunTimeSettingSays) {
-    qputenv("QUENDLE_MAKER_SITE", "https://maker.example");
-    StartEditor();
-    qunsetenv("QUENDLE_MAKER_SITE");
+    {
+        const ScopedEnvironment site("QUENDLE_MAKER_SITE", "https://maker.example");
+        StartEditor();
+    }
     EXPECT_EQ(VersionRequestUrl,
               QUrl(QStringLiteral("https://maker.example/download/quendle-editor-version.php")));
     EXPECT_TRUE(VersionRequestUrl.query().isEmpty());
@@ -158,9 +162,11 @@ TEST_F(EditorFixture, VersionRequestGoesToTheMakersSiteAsTheRunTimeSettingSays) 
 TEST_F(EditorFixture, WithoutTheMakersSiteNothingIsAskedAndSupportIsOff) {
     // A build that names a site stands in for one without through the
     // run-time setting, set but empty.
-    if (!QString::fromUtf8(QUENDLE_MAKER_SITE).isEmpty()) qputenv("QUENDLE_MAKER_SITE", "");
-    StartEditor();
-    qunsetenv("QUENDLE_MAKER_SITE");
+    {
+        const ScopedEnvironment site(
+            "QUENDLE_MAKER_SITE", QString::fromUtf8(QUENDLE_MAKER_SITE).isEmpty() ? nullptr : "");
+        StartEditor();
+    }
     EXPECT_TRUE(VersionRequestUrl.isEmpty());
     EXPECT_FALSE(formMain->TimerCheckWebVersion->isActive());
     EXPECT_EQ(formMain->menuNewAppVersion->text(), "Update check not set up in this build");

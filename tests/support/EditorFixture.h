@@ -2,7 +2,9 @@
 // What most editor tests start from: a virtual pedal driver, a dialog recorder
 // answering from a script, a clock that counts sleeps instead of spending
 // them, and a temporary documents folder. StartEditor() creates the windows
-// as the program does.
+// as the program does. Whatever a case changes program-wide (flags, tables,
+// registered resources, the seams) is put back when it ends, so cases run one
+// after another in a process each start from the same state.
 
 #include <gtest/gtest.h>
 #include <QStringList>
@@ -15,6 +17,7 @@
 #include "platform/Network.h"
 #include "platform/Time.h"
 #include "sim/VirtualPedalDriver.h"
+#include "tests/support/ProcessState.h"
 
 // Keeps editor tests off the internet: every GET is recorded and answered as
 // if the maker's site published the editor's own version; opened addresses are
@@ -61,6 +64,8 @@ protected:
     QTemporaryDir documents;
 
 private:
+    // Made before SetUp, gone after TearDown (the windows are gone by then).
+    ProcessStateGuard processState_;
     int consoleMark_ = 0;
 };
 
