@@ -13,6 +13,7 @@
 #include "effects/EditHistory.h"
 #include "effects/StoredSettings.h"
 #include "effects/TformFXsettings.h"
+#include "firmware/Bootloader.h"
 #include "library/UserFileHandlers.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -66,9 +67,16 @@ bool ConnectDevice() {
     }
 
     if (FirmwareUpgradeMode) {
+        // A bootloader an upgrade left in the middle of a command is brought
+        // back in step byte by byte, which can take seconds: the window says
+        // why nothing seems to happen, then shows what it showed before.
+        const QString statusBefore = formMain->lblStatus->text();
+        const QString resyncing = QStringLiteral("Finding the bootloader\u2026");
+        if (opened && BootloaderMidCommand) formMain->lblStatus->setText(resyncing);
         // Without an open device there is no bootloader to reach; the user
         // has seen why the open failed.
         const BootloaderSync sync = opened ? SynchroniseWithBootloader() : BootloaderSync{};
+        if (formMain->lblStatus->text() == resyncing) formMain->lblStatus->setText(statusBefore);
         // The editor is closing: nobody is there to read the verdict.
         if (PedalWaitsCancelled()) return opened && link.IsOpen();
         ConsoleAppend(QStringLiteral("received Byte: ") + sync.received);

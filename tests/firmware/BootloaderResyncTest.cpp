@@ -33,6 +33,7 @@ class RefusingDriver : public sim::VirtualPedalDriver {
 public:
     ftd::FT_STATUS Write(ftd::FT_HANDLE handle, const void* buffer, std::uint32_t toWrite,
                          std::uint32_t& bytesWritten) override {
+        if (formMain) statusAtWrite.push_back(formMain->lblStatus->text());
         if (refuseAt_ && Pedal().Messages().size() == *refuseAt_) {
             refuseAt_.reset();
             bytesWritten = 0;
@@ -42,6 +43,8 @@ public:
     }
     // Refuses the write that would be the pedal's index-th message.
     void RefuseWrite(std::size_t index) { refuseAt_ = index; }
+    // What the main window's status line said at each write.
+    QStringList statusAtWrite;
 
 private:
     std::optional<std::size_t> refuseAt_;
@@ -170,11 +173,20 @@ TEST_P(ResyncAfterFault, TheRetryCompletesWithoutSwitchingThePedalOffAndOn) {
 
     if (reconnect) {
         formMain->menuDisconnect->trigger();
+        const QString status = formMain->lblStatus->text();
+        refusing->statusAtWrite.clear();
         formMain->menuConnect->trigger();
         ASSERT_EQ(dialogs->messages, QStringList{kSynchronised});
         dialogs->messages.clear();
         // Connect found the bootloader: the upgrade itself sends no filler.
         EXPECT_EQ(BootloaderMidCommand, false);
+        // Meanwhile the window said why Connect may take its time, when the
+        // bootloader was left in the middle of a command.
+        ASSERT_FALSE(refusing->statusAtWrite.isEmpty());
+        EXPECT_EQ(refusing->statusAtWrite.front().startsWith("Finding the bootloader"),
+                  c.filler > 0)
+            << refusing->statusAtWrite.front().toStdString();
+        EXPECT_EQ(formMain->lblStatus->text(), status);
     }
     const std::size_t from = pedal.Messages().size();
     ClickUpgrade();
