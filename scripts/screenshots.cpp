@@ -233,6 +233,15 @@ int main(int argc, char** argv) {
     formMain->lblDeviceName->setText(QStringLiteral("USB <-> Serial Converter connected"));
     formMain->lblStatus->setText(QStringLiteral("Upload complete\r\n"));
     Save(formMain, folder, QStringLiteral("plain"), QStringLiteral("main-long"));
+    // A Connect that brings a bootloader back in step, and a message the
+    // link refused (the whole text is in the tooltip).
+    formMain->lblStatus->setText(QStringLiteral("Finding the bootloader\u2026"));
+    Save(formMain, folder, QStringLiteral("plain"), QStringLiteral("main-finding-bootloader"));
+    formMain->lblStatus->setText(QStringLiteral(
+        "The pedal still waits for the algorithm an upload announced and would take any message "
+        "as part of it; nothing was sent. Switch the pedal off and on, then use Disconnect and "
+        "Connect."));
+    Save(formMain, folder, QStringLiteral("plain"), QStringLiteral("main-refused"));
     DestroyWindows();
     return 0;
 }
