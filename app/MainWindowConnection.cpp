@@ -113,14 +113,18 @@ void ShowDisconnected() {
     w.menuScan->setEnabled(true);
     w.menuConnect->setEnabled(true);
     w.menuDisconnect->setEnabled(false);
-    for (QPushButton* b : {w.btnUpload, w.btnOpenEffect, w.btnRequest, w.btnAssign,
-                           w.btnSaveParameters, w.btnSetFootswitchMode, w.btnSetTuning})
-        b->setEnabled(false);
+    TurnPedalButtonsOff(w);
     // Cleared so that choosing an algorithm later does not enable the settings
     // of a pedal that is no longer there.
     DeviceConnected = false;
     BootloaderConnected = false;
     ShowWhetherSettingsGoOut();
+}
+
+void TurnPedalButtonsOff(TformMain& w) {
+    for (QPushButton* b : {w.btnUpload, w.btnOpenEffect, w.btnRequest, w.btnAssign,
+                           w.btnSaveParameters, w.btnSetFootswitchMode, w.btnSetTuning})
+        b->setEnabled(false);
 }
 
 void DisconnectDevice() {

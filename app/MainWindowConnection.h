@@ -13,6 +13,8 @@ bool ConnectDevice();
 void DisconnectDevice();
 // Puts the main window and the settings window in the disconnected state.
 void ShowDisconnected();
+// Turns off every main-window button that sends something to the pedal.
+void TurnPedalButtonsOff(TformMain& w);
 // Enables the settings window and the preset and restore commands when the
 // pedal takes settings (connected, not in Upgrade Mode), disables them when not.
 void ShowWhetherSettingsGoOut();

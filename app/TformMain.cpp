@@ -317,9 +317,7 @@ void TformMain::FormCreate() {
     ListDevicesAtStart();
     SetLinkSettings();
     FirmwareUpgradeMode = false;
-    for (QPushButton* b : {btnRequest, btnAssign, btnSaveParameters, btnUpload, btnOpenEffect,
-                           btnSetFootswitchMode, btnSetTuning})
-        b->setEnabled(false);
+    TurnPedalButtonsOff(*this);
 
     // The algorithm list from the built-in catalogue. A catalogue that cannot
     // be read is reported and the rest of the start-up still runs.

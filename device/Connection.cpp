@@ -97,11 +97,6 @@ BootloaderSync ResyncAfterSync(const QString& received) {
     if (!hold.acquired()) return {received, false};
     const BootloaderResync resync = ResyncBootloader();
     if (resync.outcome == BootloaderResync::Outcome::InStep) return {QStringLiteral("1F"), true};
-    // None of the filler was refused: a pedal that came up running its effect
-    // is listening, or a bootloader only switching the pedal off and on mends.
-    // Sending all of it again at every later Connect would change nothing;
-    // the upgrade's own attempt gives up the same way (BringBootloaderBackInStep).
-    if (resync.outcome == BootloaderResync::Outcome::NoRefusal) BootloaderMidCommand = false;
     return {received, false};
 }
 

@@ -246,7 +246,7 @@ bool PedalLink::Send(const PedalMessage& message, bool purgeTransmitFirst) {
         return false;
     }
     // The bootloader would read the message's bytes as commands of its own.
-    if (RefuseIfInBootloader() || RefuseIfImageAwaited(message)) return false;
+    if (RefuseIfInBootloader()) return false;
     return Write(message, purgeTransmitFirst);
 }
 

@@ -292,8 +292,12 @@ BootloaderResync ResyncBootloader() {
         // the unfinished command; a stray byte is noise on the line.
         if (answer.outcome == Outcome::Whole || answer.outcome == Outcome::TooLong) ++result.acks;
     }
+    // In step, or none refused: then only switching the pedal off and on
+    // mends it, after which it waits for no command, and sending the filler
+    // again (least of all to a pedal that came up running its effect) would
+    // change nothing.
+    BootloaderMidCommand = false;
     if (result.outcome == Result::InStep) {
-        BootloaderMidCommand = false;
         ConsolePrint(QStringLiteral("the bootloader is back in step: it refused filler byte %1 "
                                     "(%2 acknowledged before)")
                          .arg(result.bytes)
@@ -320,11 +324,6 @@ void BringBootloaderBackInStep() {
             Fail(QStringLiteral("the link to the pedal failed while ") + kResyncStep,
                  kReconnectHint);
         case BootloaderResync::Outcome::NoRefusal:
-            // The message asks for the pedal to be switched off and on, after
-            // which it waits for no command: the next Connect must not send
-            // the filler again, least of all to a pedal that came up running
-            // its effect.
-            BootloaderMidCommand = false;
             break;
     }
     Fail(QStringLiteral("the bootloader did not come back in step: it refused none of the %1 "

@@ -149,7 +149,8 @@ struct BootloaderResync {
 // fails, an erase of FF FF fails its checksum, and a Write Memory it fills
 // writes only 0xFF, the erased value, which the upgrade's erase clears
 // anyway. An ACK means a phase was accepted and more may be expected, so only
-// a refusal ends it. Logs what it did; clears BootloaderMidCommand on success.
+// a refusal ends it. Logs what it did; clears BootloaderMidCommand once all
+// its bytes went out or one was refused (a lost link or a quit keep it).
 // The caller holds the link.
 BootloaderResync ResyncBootloader();
 // Before an upgrade's first command: when BootloaderMidCommand is set,

@@ -41,9 +41,7 @@ bool IsText(const QByteArray& answer) {
 void SayIfThePedalAwaitsTheImage(TformMain& w) {
     if (!PedalLink::Instance().AwaitsImage()) return;
     ConsolePrint(QStringLiteral("upload: the pedal still waits for the image"));
-    for (QPushButton* b : {w.btnUpload, w.btnRequest, w.btnOpenEffect, w.btnAssign,
-                           w.btnSaveParameters, w.btnSetFootswitchMode, w.btnSetTuning})
-        b->setEnabled(false);
+    TurnPedalButtonsOff(w);
     ShowWhetherSettingsGoOut();
     // A pedal with a supply of its own keeps waiting when its cable is
     // pulled, so the advice stands after an unplug too.
