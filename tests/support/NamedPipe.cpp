@@ -12,6 +12,12 @@ NamedPipe::NamedPipe(const QString& path) : path_(path) {
     made_ = ::mkfifo(name.constData(), 0644) == 0;
     if (!made_) return;
     writer_ = std::thread([this, name] {
+        // The editor's own check opens the pipe for a moment without waiting;
+        // a poll that met that open would count it as a reader let go. The
+        // cases read right after making the pipe, so the first poll comes
+        // only once they are done; a read that does wait is let go then.
+        for (int waited = 0; waited < 1000 && !done_; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         while (!done_) {
             // A write-only open that does not wait succeeds only while a
             // reader has the pipe open, that is, while one waits on it.
