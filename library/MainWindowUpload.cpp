@@ -64,10 +64,14 @@ void TformMain::btnUploadClick() {
     // However the upload ends without an answer (a missing or bad image, a
     // driver error, a wait ended by Disconnect), the watchdog stops and the
     // status says it failed; an error thrown on the way is reported after.
+    // A click while the upload waited (before the image went out, the pedal
+    // awaited it and took no settings) may have turned the settings
+    // commands off; they show what the pedal takes once the upload is over.
     bool answered = false;
     const auto finish = qScopeGuard([&] {
         UploadCheckTimer->stop();
         if (!answered) lblStatus->setText(kUploadFailed);
+        ShowWhetherSettingsGoOut();
     });
 
     // The image is loaded and checked before the pedal is told an image

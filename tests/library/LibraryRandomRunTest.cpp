@@ -958,7 +958,7 @@ TEST_P(LibraryRandomRun, ThroughTheLibraryToolsAndFilesWithPedalFaults) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, LibraryRandomRun,
-                         ::testing::Values(7u, 99u, 2718u, 31415u, 4u, 1861u),
+                         ::testing::Values(7u, 99u, 2718u, 31415u, 4u, 1861u, 6008u),
                          [](const auto& info) { return "Seed" + std::to_string(info.param); });
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "device/Communication.h"
 #include "device/Connection.h"
 #include "device/PedalLink.h"
+#include "effects/TformFXsettings.h"
 #include "library/Catalogue.h"
 #include "tests/upload/UploadSupport.h"
 
@@ -172,6 +173,41 @@ TEST_F(UploadFixture, ShortAnswerIsShownWithoutWhatAnEarlierReadLeft) {
     Click(formMain->btnUpload);
     EXPECT_EQ(formMain->lblStatus->text(), "OK");
     EXPECT_EQ(NewConsoleLines().back(), "received: OK");
+}
+
+// The upload's exchange first lets the pedal fall quiet after an answer the
+// editor gave up on; the pre-upload message has gone by then, so a click in
+// that wait finds a pedal awaiting its image, which takes no settings. Once
+// the image has gone and been answered, the settings commands are on again.
+TEST_F(UploadFixture, AClickBeforeTheImageWentOutLeavesNoSettingsCommandOff) {
+    sim::VirtualPedal& pedal = AddPedal();
+    StartWithAlgorithm();
+    PedalLink::TimeoutCapMs() = 200;
+    pedal.SwallowNextReply();
+    ClickRequest();
+    dialogs->messages.clear();
+    pedal.ClearMessages();
+    ASSERT_TRUE(PedalTakesSettings());
+    ASSERT_TRUE(formMain->menuLoadPreset->isEnabled());
+
+    bool clicked = false;
+    DuringWaits([&] {
+        if (!PedalLink::Instance().AwaitsImage()) return true;
+        clicked = true;
+        ClickRequest();
+        return false;
+    });
+    Click(formMain->btnUpload);
+
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(formMain->lblStatus->text(), "Upload complete");
+    EXPECT_EQ(pedal.Messages(), (std::vector<sim::Bytes>{kPreUpload, BuiltInImage()}));
+    EXPECT_TRUE(PedalTakesSettings());
+    EXPECT_TRUE(formMain->menuLoadPreset->isEnabled());
+    EXPECT_TRUE(formMain->menuRestorePedal->isEnabled());
+    if (TformFXsettings* w = formFXsettings.built()) {
+        EXPECT_TRUE(w->dialInputLevel->isEnabled());
+    }
 }
 
 struct RefusedCase {
