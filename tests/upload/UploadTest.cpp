@@ -205,9 +205,9 @@ TEST_F(UploadFixture, AClickBeforeTheImageWentOutLeavesNoSettingsCommandOff) {
     EXPECT_TRUE(PedalTakesSettings());
     EXPECT_TRUE(formMain->menuLoadPreset->isEnabled());
     EXPECT_TRUE(formMain->menuRestorePedal->isEnabled());
-    if (TformFXsettings* w = formFXsettings.built()) {
-        EXPECT_TRUE(w->dialInputLevel->isEnabled());
-    }
+    TformFXsettings* w = formFXsettings.built();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->dialInputLevel->isEnabled());
 }
 
 struct RefusedCase {
