@@ -13,6 +13,8 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include "platform/Console.h"
+
 using namespace ftd;
 
 namespace {
@@ -137,7 +139,14 @@ FT_STATUS SerialPortDriver::OpenBySerialNumber(const char* serial, FT_HANDLE& ha
     if (wanted.isEmpty() || it == listing.end()) return FT_DEVICE_NOT_FOUND;
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(it->portName);
-    if (!port->open(QIODevice::ReadWrite)) return FT_DEVICE_NOT_OPENED;
+    if (!port->open(QIODevice::ReadWrite)) {
+        // The status says only that the port would not open; the console
+        // keeps the system's reason (no permission, held by another program).
+        const QString location =
+            it->portName.startsWith(u'/') ? it->portName : QStringLiteral("/dev/") + it->portName;
+        ConsolePrint(QStringLiteral("cannot open %1: %2").arg(location, port->errorString()));
+        return FT_DEVICE_NOT_OPENED;
+    }
     handle = nextHandle_;
     nextHandle_ += 0x10;
     open_[handle] = std::move(port);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QTest>
 #include <thread>
 
@@ -113,6 +114,35 @@ TEST_F(PtyFaults, SilenceThenUnplugOverThePseudoTerminal) {
     EXPECT_FALSE(formMain->lblDeviceName->text().contains("connected"));
     EXPECT_FALSE(formMain->btnRequest->isEnabled());
     EXPECT_TRUE(formMain->menuConnect->isEnabled());
+}
+
+// The port held by another program (a serial terminal, a second editor):
+// Connect fails with the driver's message, the console keeps the system's
+// reason, and Connect works once the other program lets go.
+TEST_F(PtyFaults, APortHeldByAnotherProgramSaysWhyInTheConsole) {
+    const QString path = StartPedalSim({});
+    ASSERT_FALSE(path.isEmpty());
+    auto other = std::make_unique<QSerialPort>(path);
+    ASSERT_TRUE(other->open(QIODevice::ReadWrite)) << other->errorString().toStdString();
+    ConsoleRecorder console;
+
+    formMain->menuConnect->trigger();
+    EXPECT_EQ(dialogs->messages,
+              QStringList{"Open_USB_Device_By_Serial_Number - Device not opened..."});
+    EXPECT_FALSE(DeviceConnected);
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+    const QStringList reasons = console.Texts().filter("cannot open " + path + ": ");
+    ASSERT_EQ(reasons.size(), 1) << console.Texts().join('|').toStdString();
+    EXPECT_GT(reasons[0].size(), QString("cannot open " + path + ": ").size());
+
+    other.reset();
+    dialogs->messages.clear();
+    formMain->menuConnect->trigger();
+    EXPECT_EQ(dialogs->messages, QStringList{});
+    EXPECT_TRUE(DeviceConnected);
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    EXPECT_EQ(dialogs->messages, QStringList{});
+    EXPECT_EQ(ReplyValues.size(), 81u);
 }
 
 // A guitarist's round over the real serial path: the pedal backed up, a knob
