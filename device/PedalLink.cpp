@@ -102,6 +102,7 @@ PedalLink::Hold::~Hold() {
     link_.busyWith_.clear();
     emit link_.busyChanged(false);
     if (link_.open_) link_.FlushHeldWrites();
+    link_.WatchWhileIdle();
 }
 
 PedalLink& PedalLink::Instance() {
@@ -139,6 +140,7 @@ FT_STATUS PedalLink::Open(const QString& serialNumber) {
     imageAwaited_ = false;
     SetFTBaudRate();
     SetFTDataCharacteristics();
+    WatchWhileIdle();
     emit opened();
     return status;
 }
@@ -308,6 +310,27 @@ void PedalLink::Sleep(int ms) {
     if (open_) ftd::Driver().StopWatching(DeviceHandle);
 }
 
+void PedalLink::WatchWhileIdle() {
+    if (!open_ || busy_) return;
+    // The driver says when the device has news (bytes or an error); an
+    // exchange puts its own watch in place of this one and restores it when
+    // it ends. What is received meanwhile is left for the next exchange,
+    // which drops it.
+    const unsigned generation = generation_;
+    ftd::Driver().WatchForData(DeviceHandle, [this, generation] {
+        QTimer::singleShot(0, this, [this, generation] { LookWhileIdle(generation); });
+    });
+}
+
+void PedalLink::LookWhileIdle(unsigned generation) {
+    if (!open_ || busy_ || generation != generation_) return;
+    std::uint32_t waiting = 0;
+    const FT_STATUS status = ftd::Driver().GetQueueStatus(DeviceHandle, waiting);
+    // Only a device that has gone is news between exchanges; any other
+    // failure is for the next exchange to meet and report.
+    if (MeansGone(status)) Lose(QStringLiteral("FT_GetQueueStatus"), status);
+}
+
 void PedalLink::Settle(const std::function<bool()>& stillOpen) {
     // As long as the link waited for that answer to go on; a pedal that never
     // falls quiet is not waited for longer than twice that, and what it keeps
@@ -376,6 +399,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         busyWith_.clear();
         emit busyChanged(false);
         if (stillOpen()) FlushHeldWrites();
+        WatchWhileIdle();
     });
 
     // Whatever the pedal said before this exchange is not its answer.

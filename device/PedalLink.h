@@ -189,6 +189,10 @@ private:
     void Sleep(int ms);
     // Drops what the pedal sends until it has been quiet for a while (bounded).
     void Settle(const std::function<bool()>& stillOpen);
+    // Open and between exchanges: the device is watched, so that one that
+    // goes away closes the link then, not at the next click.
+    void WatchWhileIdle();
+    void LookWhileIdle(unsigned generation);
 
     bool open_ = false;
     bool busy_ = false;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -147,6 +148,17 @@ FT_STATUS SerialPortDriver::OpenBySerialNumber(const char* serial, FT_HANDLE& ha
         ConsolePrint(QStringLiteral("cannot open %1: %2").arg(location, port->errorString()));
         return FT_DEVICE_NOT_OPENED;
     }
+    // A terminal that hung up (the pedal was unplugged) stays readable to
+    // the system, and every read of it fails: Qt would go on trying, a core
+    // busy, until the next call found the port gone. Closed, it is left for
+    // that call to find.
+    QSerialPort* raw = port.get();
+    QObject::connect(raw, &QSerialPort::errorOccurred, raw, [raw](QSerialPort::SerialPortError e) {
+        if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+        QTimer::singleShot(0, raw, [raw] {
+            if (raw->isOpen() && Broken(*raw)) raw->close();
+        });
+    });
     handle = nextHandle_;
     nextHandle_ += 0x10;
     open_[handle] = std::move(port);

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <thread>
 
+#include <sys/resource.h>
+
 #include <QTimer>
 #include "app/TformMain.h"
 #include "device/Communication.h"
@@ -143,6 +145,57 @@ TEST_F(PtyFaults, APortHeldByAnotherProgramSaysWhyInTheConsole) {
     QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
     EXPECT_EQ(dialogs->messages, QStringList{});
     EXPECT_EQ(ReplyValues.size(), 81u);
+}
+
+// The pedal unplugged while the editor is connected and idle (its terminal
+// hangs up): the windows show it at once, with one box, not at the next
+// click; Connect is offered again.
+TEST_F(PtyFaults, AnUnplugBetweenExchangesIsShownAtOnce) {
+    ASSERT_FALSE(StartPedalSim({}).isEmpty());
+    formMain->menuConnect->trigger();
+    QTest::mouseClick(formMain->btnRequest, Qt::LeftButton);
+    ASSERT_EQ(dialogs->messages, QStringList{});
+    ASSERT_TRUE(DeviceConnected);
+
+    pedalSim.kill();
+    ASSERT_TRUE(pedalSim.waitForFinished(5000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !DeviceConnected; }, 5000));
+    QTest::qWait(200);
+    ASSERT_EQ(dialogs->messages.size(), 1) << dialogs->messages.join('|').toStdString();
+    EXPECT_TRUE(dialogs->messages[0].startsWith("The pedal was disconnected ("));
+    EXPECT_FALSE(PedalLink::Instance().IsOpen());
+    EXPECT_FALSE(formMain->lblDeviceName->text().contains("connected"));
+    EXPECT_FALSE(formMain->btnRequest->isEnabled());
+    EXPECT_TRUE(formMain->menuConnect->isEnabled());
+}
+
+// The serial backend alone, nobody watching the port: a terminal that hung
+// up is not read again and again (that kept a core busy until the next
+// call), and that next call finds the device gone.
+TEST_F(PtyFaults, AHungUpPortDoesNotKeepACoreBusy) {
+    const QString path = LaunchPedalSim({});
+    ASSERT_FALSE(path.isEmpty());
+    SerialPortDriver serial(QStringList{path});
+    std::uint32_t count = 0;
+    ASSERT_EQ(serial.ListDeviceCount(count), ftd::FT_OK);
+    ftd::FT_HANDLE handle = 0;
+    ASSERT_EQ(serial.OpenBySerialNumber(path.toLocal8Bit().constData(), handle), ftd::FT_OK);
+
+    pedalSim.kill();
+    ASSERT_TRUE(pedalSim.waitForFinished(5000));
+    const auto cpuMs = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    };
+    const double before = cpuMs();
+    QTest::qWait(1000);
+    // Reading a hung-up terminal without end takes the whole second.
+    EXPECT_LT(cpuMs() - before, 500.0);
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(serial.GetQueueStatus(handle, waiting), ftd::FT_IO_ERROR);
+    EXPECT_EQ(serial.Close(handle), ftd::FT_OK);
 }
 
 // A guitarist's round over the real serial path: the pedal backed up, a knob
