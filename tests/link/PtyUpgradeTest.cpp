@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <chrono>
@@ -327,6 +328,41 @@ INSTANTIATE_TEST_SUITE_P(Moments, PtyUpgradeUnplug,
                          ::testing::Values(UnplugCase{"WhileWritingABlock", false},
                                            UnplugCase{"WhileWaitingForAnAnswer", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Unplugged in Upgrade Mode before the upgrade begins, the firmware window
+// open: the editor says so at once, not when Upgrade Firmware is pressed;
+// plugged back in, Connect and the upgrade complete.
+TEST_F(PtyUpgrade, UnpluggedBeforeTheUpgradeIsSaidAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(PlugIn());
+    StartEditor();
+    ASSERT_NO_FATAL_FAILURE(ConnectInUpgradeMode());
+    formMain->menuStartFirmwareUpgrade->trigger();
+    ASSERT_TRUE(formFirmwareUpgrade->isVisible());
+
+    watchdog_.Step("the unplug at idle");
+    Unplug();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !DeviceConnected; }, 5000));
+    QTest::qWait(100);
+    ASSERT_EQ(dialogs->messages.size(), 1) << dialogs->messages.join('|').toStdString();
+    EXPECT_TRUE(dialogs->messages[0].startsWith(QStringLiteral("The pedal was disconnected (")));
+    EXPECT_FALSE(PedalLink::Instance().IsOpen());
+    EXPECT_TRUE(formMain->menuConnect->isEnabled());
+    EXPECT_FALSE(formMain->menuDisconnect->isEnabled());
+    EXPECT_TRUE(formMain->menuFirmwareUpgradeMode->isEnabled());
+    // Nothing to upgrade now: pressed anyway, it says so and writes nothing.
+    dialogs->messages.clear();
+    formFirmwareUpgrade->btnUpgradeFirmware->click();
+    EXPECT_EQ(dialogs->messages, QStringList{QStringLiteral(
+                                     "No pedal is connected: with Upgrade Mode ticked, use Scan "
+                                     "and Connect before upgrading the firmware.")});
+
+    watchdog_.Step("plugging back in and upgrading");
+    dialogs->messages.clear();
+    ASSERT_NO_FATAL_FAILURE(PlugIn());
+    ASSERT_NO_FATAL_FAILURE(ConnectInUpgradeMode());
+    ASSERT_NO_FATAL_FAILURE(Upgrade());
+    ExpectUpgraded();
+}
 
 // Plugged back in, the pedal came up running its effect. A Connect in
 // Upgrade Mode cannot tell it from a bootloader the unplug left in the middle
