@@ -20,6 +20,8 @@ using namespace ftd;
 
 namespace {
 
+constexpr qint64 kReadBufferBytes = 256 * 1024;
+
 void CopyListText(const QString& text, char (&buffer)[FT_LIST_TEXT_SIZE]) {
     const QByteArray bytes = text.toLocal8Bit();
     const std::size_t n =
@@ -140,6 +142,11 @@ FT_STATUS SerialPortDriver::OpenBySerialNumber(const char* serial, FT_HANDLE& ha
     if (wanted.isEmpty() || it == listing.end()) return FT_DEVICE_NOT_FOUND;
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(it->portName);
+    // Between exchanges nobody reads; a device that keeps sending then (not
+    // the pedal, or one gone wrong) is held to this much, the rest left to
+    // the system, and the next exchange empties both. The longest answer,
+    // an EEPROM read of every address, is under half of it.
+    port->setReadBufferSize(kReadBufferBytes);
     if (!port->open(QIODevice::ReadWrite)) {
         // The status says only that the port would not open; the console
         // keeps the system's reason (no permission, held by another program).

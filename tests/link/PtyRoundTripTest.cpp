@@ -3,6 +3,7 @@
 // connects, asks the pedal who it is and disconnects.
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -10,7 +11,10 @@
 #include <QTest>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QTimer>
 #include "app/TformMain.h"
@@ -196,6 +200,67 @@ TEST_F(PtyFaults, AHungUpPortDoesNotKeepACoreBusy) {
     std::uint32_t waiting = 0;
     EXPECT_EQ(serial.GetQueueStatus(handle, waiting), ftd::FT_IO_ERROR);
     EXPECT_EQ(serial.Close(handle), ftd::FT_OK);
+}
+
+// A device on the port that never stops sending (not the pedal, or a
+// pedal gone wrong) while the editor is connected and idle: what it sends is
+// not piled up in memory without end, and once the receive side is emptied
+// an answer is read as usual.
+TEST(SerialBackend, ADeviceThatNeverStopsSendingIsNotPiledUpInMemory) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const QString path = QString::fromLocal8Bit(ptsname(master));
+    // Held open, in raw mode, until the driver has opened the terminal.
+    const int keep = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(keep, 0);
+    termios raw{};
+    tcgetattr(keep, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(keep, TCSANOW, &raw);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    SerialPortDriver serial(QStringList{path});
+    std::uint32_t count = 0;
+    ASSERT_EQ(serial.ListDeviceCount(count), ftd::FT_OK);
+    ftd::FT_HANDLE handle = 0;
+    ASSERT_EQ(serial.OpenBySerialNumber(path.toLocal8Bit().constData(), handle), ftd::FT_OK);
+    // The driver holds the terminal open now.
+    close(keep);
+
+    const QByteArray noise(4096, 'x');
+    qint64 sent = 0;
+    QElapsedTimer streaming;
+    streaming.start();
+    while (streaming.elapsed() < 3000 && sent < 8 * 1024 * 1024) {
+        const ssize_t n = write(master, noise.constData(), static_cast<size_t>(noise.size()));
+        if (n > 0) sent += n;
+        QCoreApplication::processEvents();
+    }
+    std::uint32_t waiting = 0;
+    ASSERT_EQ(serial.GetQueueStatus(handle, waiting), ftd::FT_OK);
+    EXPECT_LE(waiting, 1024u * 1024u);
+
+    ASSERT_EQ(serial.Purge(handle, ftd::FT_PURGE_RX), ftd::FT_OK);
+    ASSERT_EQ(write(master, "12\r\n", 4), 4);
+    QByteArray answer;
+    QElapsedTimer reading;
+    reading.start();
+    while (answer.size() < 4 && reading.elapsed() < 3000) {
+        ASSERT_EQ(serial.GetQueueStatus(handle, waiting), ftd::FT_OK);
+        if (waiting > 0) {
+            char buffer[64];
+            std::uint32_t got = 0;
+            ASSERT_EQ(serial.Read(handle, buffer, std::min<std::uint32_t>(waiting, 64), got),
+                      ftd::FT_OK);
+            answer.append(buffer, static_cast<qsizetype>(got));
+        }
+        QTest::qWait(5);
+    }
+    EXPECT_EQ(answer.right(4), QByteArray("12\r\n"));
+    EXPECT_EQ(serial.Close(handle), ftd::FT_OK);
+    close(master);
 }
 
 // A guitarist's round over the real serial path: the pedal backed up, a knob
