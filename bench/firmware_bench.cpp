@@ -224,6 +224,8 @@ Totals Minus(const Totals& a, const Totals& b) {
 // The upgrade as the window runs it, without the message box the user closes.
 Phases RunUpgrade(const QByteArray& image, const MeasuringClock* clock,
                   const platform::CountingClock* counting) {
+    // The window holds the link for the whole upgrade; so does the bench.
+    const PedalLink::Hold hold(PedalLink::Instance(), QStringLiteral("the firmware upgrade"));
     FirmwareSize = static_cast<std::int32_t>(image.size());
     FirmwareHexText = BytesToHex(image);
     CheckFirmwareImage();

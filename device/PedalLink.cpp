@@ -93,6 +93,7 @@ PedalLink::Hold::Hold(PedalLink& link, const QString& what) : link_(link), acqui
     }
     link.busy_ = true;
     link.busyWith_ = what;
+    link.StopWatchingWhileBusy();
     emit link.busyChanged(true);
 }
 
@@ -322,6 +323,11 @@ void PedalLink::WatchWhileIdle() {
     });
 }
 
+void PedalLink::StopWatchingWhileBusy() {
+    // Whoever holds the link reads the device itself.
+    if (open_) ftd::Driver().StopWatching(DeviceHandle);
+}
+
 void PedalLink::LookWhileIdle(unsigned generation) {
     if (!open_ || busy_ || generation != generation_) return;
     std::uint32_t waiting = 0;
@@ -389,6 +395,7 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
 
     busy_ = true;
     busyWith_ = exchange.what;
+    StopWatchingWhileBusy();
     emit busyChanged(true);
     const unsigned generation = generation_;
     const auto stillOpen = [&] { return open_ && generation == generation_; };

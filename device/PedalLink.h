@@ -192,6 +192,7 @@ private:
     // Open and between exchanges: the device is watched, so that one that
     // goes away closes the link then, not at the next click.
     void WatchWhileIdle();
+    void StopWatchingWhileBusy();
     void LookWhileIdle(unsigned generation);
 
     bool open_ = false;

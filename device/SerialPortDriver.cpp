@@ -287,8 +287,12 @@ int SerialPortDriver::WatchForData(FT_HANDLE handle, std::function<void()> wake)
     StopWatching(handle);
     auto& watch = watches_[handle];
     watch.push_back(QObject::connect(port, &QSerialPort::readyRead, port, wake));
-    watch.push_back(QObject::connect(port, &QSerialPort::errorOccurred, port,
-                                     [wake](QSerialPort::SerialPortError) { wake(); }));
+    // A wait for bytes that timed out (as every look at an empty port does)
+    // is no news.
+    watch.push_back(QObject::connect(
+        port, &QSerialPort::errorOccurred, port, [wake](QSerialPort::SerialPortError e) {
+            if (e != QSerialPort::NoError && e != QSerialPort::TimeoutError) wake();
+        }));
     // The port's signals cover data and errors; a look now and then finds a
     // device that vanished without a word.
     return 100;
