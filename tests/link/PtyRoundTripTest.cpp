@@ -1,6 +1,8 @@
 // The real serial code path end to end: the editor's serial-port backend,
 // given the pseudo-terminal of quendle-pedal-sim as --port would give it,
-// connects, asks the pedal who it is and disconnects.
+// connects, asks the pedal who it is and disconnects; and what a real port
+// does besides: silence, an unplug during a wait and between exchanges, a
+// port held by another program, a device that sends when nobody asked.
 
 #include <QAction>
 #include <QElapsedTimer>
