@@ -29,6 +29,7 @@
 #include "platform/Fonts.h"
 #include "platform/QtDialogs.h"
 #include "platform/Resources.h"
+#include "platform/Style.h"
 #include "sim/VirtualPedalDriver.h"
 
 EditorOptions ParseEditorOptions(const QStringList& arguments) {
@@ -72,6 +73,7 @@ W* Escapable(W* window) {
 }  // namespace
 
 void CreateWindows(bool show) {
+    platform::UseEditorStyle();
     platform::UseSansForApplication();
     ApplyRememberedLook();
     formMain = new TformMain;

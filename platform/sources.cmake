@@ -9,4 +9,5 @@ list(APPEND QUENDLE_CORE_SOURCES
     platform/Time.cpp platform/Time.h)
 list(APPEND QUENDLE_GUI_SOURCES
     platform/Fonts.cpp platform/Fonts.h
-    platform/QtDialogs.cpp platform/QtDialogs.h)
+    platform/QtDialogs.cpp platform/QtDialogs.h
+    platform/Style.cpp platform/Style.h)
