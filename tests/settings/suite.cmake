@@ -5,4 +5,5 @@ quendle_add_suite(settings_tests
     ${CMAKE_CURRENT_LIST_DIR}/PedalPictureTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PlayerFilesTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PictureStaysTrueTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BuildOrderTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StoredSettingsSupport.h)
