@@ -91,19 +91,12 @@ PedalLink::Hold::Hold(PedalLink& link, const QString& what) : link_(link), acqui
         link.RefuseIfBusy();
         return;
     }
-    link.busy_ = true;
-    link.busyWith_ = what;
-    link.StopWatchingWhileBusy();
-    emit link.busyChanged(true);
+    link.BecomeBusy(what);
 }
 
 PedalLink::Hold::~Hold() {
     if (!acquired_) return;
-    link_.busy_ = false;
-    link_.busyWith_.clear();
-    emit link_.busyChanged(false);
-    if (link_.open_) link_.FlushHeldWrites();
-    link_.WatchWhileIdle();
+    link_.BecomeIdle(link_.open_);
 }
 
 PedalLink& PedalLink::Instance() {
@@ -323,9 +316,20 @@ void PedalLink::WatchWhileIdle() {
     });
 }
 
-void PedalLink::StopWatchingWhileBusy() {
-    // Whoever holds the link reads the device itself.
+void PedalLink::BecomeBusy(const QString& what) {
+    busy_ = true;
+    busyWith_ = what;
+    // Whoever holds the link, or runs the exchange, reads the device itself.
     if (open_) ftd::Driver().StopWatching(DeviceHandle);
+    emit busyChanged(true);
+}
+
+void PedalLink::BecomeIdle(bool flushHeldWrites) {
+    busy_ = false;
+    busyWith_.clear();
+    emit busyChanged(false);
+    if (flushHeldWrites) FlushHeldWrites();
+    WatchWhileIdle();
 }
 
 void PedalLink::LookWhileIdle(unsigned generation) {
@@ -393,21 +397,12 @@ ExchangeResult PedalLink::Run(const Exchange& exchange) {
         return result;
     }
 
-    busy_ = true;
-    busyWith_ = exchange.what;
-    StopWatchingWhileBusy();
-    emit busyChanged(true);
+    BecomeBusy(exchange.what);
     const unsigned generation = generation_;
     const auto stillOpen = [&] { return open_ && generation == generation_; };
     // However the exchange ends (an answer that does not decode throws), the
     // link is free again and what was held goes out.
-    const auto finish = qScopeGuard([&] {
-        busy_ = false;
-        busyWith_.clear();
-        emit busyChanged(false);
-        if (stillOpen()) FlushHeldWrites();
-        WatchWhileIdle();
-    });
+    const auto finish = qScopeGuard([&] { BecomeIdle(stillOpen()); });
 
     // Whatever the pedal said before this exchange is not its answer.
     DropReceived();

@@ -192,8 +192,12 @@ private:
     // Open and between exchanges: the device is watched, so that one that
     // goes away closes the link then, not at the next click.
     void WatchWhileIdle();
-    void StopWatchingWhileBusy();
     void LookWhileIdle(unsigned generation);
+    // The one way into and out of an exchange or a hold: the busy flag and
+    // its signal, the watch between exchanges off and on again, and the
+    // live writes held meanwhile sent when `flushHeldWrites`.
+    void BecomeBusy(const QString& what);
+    void BecomeIdle(bool flushHeldWrites);
 
     bool open_ = false;
     bool busy_ = false;
